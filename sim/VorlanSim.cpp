@@ -1,0 +1,562 @@
+// A stand-in for the VORLAN kernel driver, loaded with LD_PRELOAD. It serves the two device
+// nodes at the system-call boundary and passes every other call on to the C library untouched.
+//
+// The flash is a file mapped into memory with NOR semantics: programming can only clear bits,
+// and an erase sets a whole 0x20000-byte page back to ones. Faults and device timing are set
+// through environment variables (see README.md); they are read again at every open of a node,
+// and every counter ("the nth request") counts within one open descriptor.
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char *mailboxPath = "/dev/tarn_mailbox";
+constexpr const char *flashPath = "/dev/tarn_flash";
+constexpr unsigned long requestMailbox = 0xC008420A;
+constexpr unsigned long requestUnlock = 0x40084232;
+constexpr unsigned long requestErase = 0x4004423C;
+constexpr uint32_t pageSize = 0x20000;
+constexpr const char *unlockToken = "mindful!!";
+
+enum class Node { Mailbox, Flash };
+
+// A byte address and a bit mask, as the fault variables list them.
+struct BitFault
+{
+    uint64_t address;
+    uint64_t value;
+};
+
+struct Config
+{
+    uint32_t software = 0x05000301;
+    uint32_t hwTimestamp = 0x692f5a00;
+    uint32_t pid = 0x02000100;
+    int mailboxStatus = -1;
+    long mailboxFail = 0;
+    std::string flashFile = "vorlan-sim-flash.bin";
+    uint64_t flashSize = 64u << 20;
+    bool refuseUnlock = false;
+    std::vector<BitFault> eraseFail; // page address : nth erase of that page
+    std::vector<BitFault> stuckBits; // byte address : bits stuck at 0
+    std::vector<BitFault> weakBits;  // byte address : bits that the first programming loses
+    long shortRead = 0;
+    long shortWrite = 0;
+    long eraseMicroseconds = 0;
+    long writeMicrosecondsPerKiB = 0;
+};
+
+struct OpenNode
+{
+    Node node;
+    Config config;
+    uint64_t position = 0;
+    bool unlocked = false;
+    long requests = 0;
+    long reads = 0;
+    long writes = 0;
+    std::map<uint64_t, long> erasesOfPage;
+    std::vector<bool> weakBitUsed;
+    uint8_t *flash = nullptr;
+    uint64_t size = 0;
+    timespec busyUntil{};
+};
+
+using OpenFn = int (*)(const char *, int, ...);
+using OpenatFn = int (*)(int, const char *, int, ...);
+using CloseFn = int (*)(int);
+using IoctlFn = int (*)(int, unsigned long, ...);
+using LseekFn = off_t (*)(int, off_t, int);
+using ReadFn = ssize_t (*)(int, void *, size_t);
+using WriteFn = ssize_t (*)(int, const void *, size_t);
+
+template <typename Fn> Fn next(const char *name)
+{
+    return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+}
+
+std::mutex lock;
+std::map<int, OpenNode> nodes;
+// A quick answer for the many calls on descriptors that are not ours.
+constexpr int fastTableSize = 4096;
+std::atomic<bool> served[fastTableSize];
+
+bool isServed(int fd)
+{
+    if (fd < 0)
+        return false;
+    if (fd < fastTableSize)
+        return served[fd].load(std::memory_order_acquire);
+    std::lock_guard<std::mutex> guard(lock);
+    return nodes.count(fd) != 0;
+}
+
+const char *env(const char *name)
+{
+    const char *value = getenv(name);
+    return value && *value ? value : nullptr;
+}
+
+uint64_t envNumber(const char *name, uint64_t fallback)
+{
+    const char *value = env(name);
+    return value ? strtoull(value, nullptr, 0) : fallback;
+}
+
+std::vector<BitFault> envFaults(const char *name)
+{
+    std::vector<BitFault> faults;
+    const char *value = env(name);
+    while (value && *value) {
+        char *end;
+        BitFault fault{strtoull(value, &end, 0), 0};
+        if (*end == ':')
+            fault.value = strtoull(end + 1, &end, 0);
+        faults.push_back(fault);
+        value = *end == ',' ? end + 1 : nullptr;
+    }
+    return faults;
+}
+
+Config readConfig()
+{
+    Config c;
+    c.software = envNumber("VORLAN_SIM_SOFTWARE", c.software);
+    c.hwTimestamp = envNumber("VORLAN_SIM_TIMESTAMP", c.hwTimestamp);
+    c.pid = envNumber("VORLAN_SIM_PID", c.pid);
+    if (env("VORLAN_SIM_MAILBOX_STATUS"))
+        c.mailboxStatus = envNumber("VORLAN_SIM_MAILBOX_STATUS", 0) & 0xF;
+    c.mailboxFail = envNumber("VORLAN_SIM_MAILBOX_FAIL", 0);
+    if (env("VORLAN_SIM_FLASH"))
+        c.flashFile = env("VORLAN_SIM_FLASH");
+    c.flashSize = envNumber("VORLAN_SIM_FLASH_SIZE", c.flashSize);
+    c.refuseUnlock = env("VORLAN_SIM_UNLOCK") && !strcmp(env("VORLAN_SIM_UNLOCK"), "refuse");
+    c.eraseFail = envFaults("VORLAN_SIM_ERASE_FAIL");
+    c.stuckBits = envFaults("VORLAN_SIM_STUCK_BITS");
+    c.weakBits = envFaults("VORLAN_SIM_WEAK_BITS");
+    c.shortRead = envNumber("VORLAN_SIM_SHORT_READ", 0);
+    c.shortWrite = envNumber("VORLAN_SIM_SHORT_WRITE", 0);
+    c.eraseMicroseconds = envNumber("VORLAN_SIM_ERASE_US", 0);
+    c.writeMicrosecondsPerKiB = envNumber("VORLAN_SIM_WRITE_US_PER_KIB", 0);
+    return c;
+}
+
+bool isMissing(const char *variable)
+{
+    return env(variable) && !strcmp(env(variable), "missing");
+}
+
+const char *nodeName(Node node)
+{
+    return node == Node::Mailbox ? "mailbox" : "flash";
+}
+
+// One line per served call, appended to the file named by VORLAN_SIM_TRACE.
+void trace(const char *format, ...)
+{
+    const char *path = env("VORLAN_SIM_TRACE");
+    if (!path)
+        return;
+    static std::string openPath;
+    static FILE *file = nullptr;
+    if (!file || openPath != path) {
+        if (file)
+            fclose(file);
+        file = fopen(path, "a");
+        openPath = path;
+        if (!file)
+            return;
+    }
+    va_list args;
+    va_start(args, format);
+    vfprintf(file, format, args);
+    va_end(args);
+    fputc('\n', file);
+    fflush(file);
+}
+
+int fail(int error)
+{
+    errno = error;
+    return -1;
+}
+
+// Maps the flash file, creating it erased when it does not exist yet.
+bool mapFlash(OpenNode &node)
+{
+    static const auto realOpen = next<OpenFn>("open");
+    const int fd = realOpen(node.config.flashFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    bool fresh = fstat(fd, &info) == 0 && info.st_size == 0;
+    node.size = fresh ? node.config.flashSize : uint64_t(info.st_size);
+    if (node.size > 0x100000000ull || (fresh && ftruncate(fd, node.size) != 0)) {
+        next<CloseFn>("close")(fd);
+        return false;
+    }
+    void *map = mmap(nullptr, node.size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    next<CloseFn>("close")(fd);
+    if (map == MAP_FAILED)
+        return false;
+    node.flash = static_cast<uint8_t *>(map);
+    if (fresh)
+        memset(node.flash, 0xFF, node.size);
+    return true;
+}
+
+int serveOpen(const char *path)
+{
+    Node kind;
+    if (!strcmp(path, mailboxPath))
+        kind = Node::Mailbox;
+    else if (!strcmp(path, flashPath))
+        kind = Node::Flash;
+    else
+        return -2;
+
+    std::lock_guard<std::mutex> guard(lock);
+    if (isMissing(kind == Node::Mailbox ? "VORLAN_SIM_MAILBOX" : "VORLAN_SIM_FLASH_NODE")) {
+        trace("%s open = -1 missing", nodeName(kind));
+        return fail(ENOENT);
+    }
+    OpenNode node;
+    node.node = kind;
+    node.config = readConfig();
+    node.weakBitUsed.assign(node.config.weakBits.size(), false);
+    if (kind == Node::Flash && !mapFlash(node)) {
+        trace("%s open = -1 no flash file", nodeName(kind));
+        return fail(EIO);
+    }
+    static const auto realOpen = next<OpenFn>("open");
+    const int fd = realOpen("/dev/null", O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        if (node.flash)
+            munmap(node.flash, node.size);
+        return -1;
+    }
+    nodes[fd] = std::move(node);
+    if (fd < fastTableSize)
+        served[fd].store(true, std::memory_order_release);
+    trace("%s open", nodeName(kind));
+    return fd;
+}
+
+// Device time: the device works on at its own pace while the caller is not much behind it,
+// so a late wake-up from one sleep is made good in the next instead of adding up.
+timespec deviceDeadline(OpenNode &node, long microseconds)
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const auto toNs = [](const timespec &t) { return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    int64_t start = toNs(node.busyUntil);
+    if (toNs(now) - start > 2000000)
+        start = toNs(now);
+    const int64_t end = start + int64_t(microseconds) * 1000;
+    node.busyUntil = timespec{time_t(end / 1000000000), long(end % 1000000000)};
+    return node.busyUntil;
+}
+
+void waitFor(const timespec &deadline)
+{
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+    }
+}
+
+int mailboxRequest(OpenNode &node, uint32_t *request)
+{
+    const uint32_t code = request[0];
+    if (++node.requests == node.config.mailboxFail) {
+        trace("mailbox ioctl MAILBOX 0x%x = -1 injected", code);
+        return fail(EIO);
+    }
+    switch (code) {
+    case 0x101:
+        request[1] = node.config.software;
+        break;
+    case 0x201:
+        request[1] = node.config.hwTimestamp;
+        break;
+    case 0x301:
+        request[1] = node.config.pid;
+        break;
+    default:
+        trace("mailbox ioctl MAILBOX 0x%x = -1 unknown code", code);
+        return fail(EINVAL);
+    }
+    if (node.config.mailboxStatus >= 0)
+        request[0] = (code & ~0xFu) | uint32_t(node.config.mailboxStatus);
+    trace("mailbox ioctl MAILBOX 0x%x = 0", code);
+    return 0;
+}
+
+int eraseRequest(OpenNode &node, uint32_t address, timespec &deadline)
+{
+    const uint64_t page = address & ~uint64_t(pageSize - 1);
+    if (!node.unlocked) {
+        trace("flash ioctl FLASH_ERASE 0x%x = -1 locked", address);
+        return fail(EPERM);
+    }
+    if (page + pageSize > node.size) {
+        trace("flash ioctl FLASH_ERASE 0x%x = -1 out of range", address);
+        return fail(EINVAL);
+    }
+    const long count = ++node.erasesOfPage[page];
+    for (const BitFault &f : node.config.eraseFail) {
+        if ((f.address & ~uint64_t(pageSize - 1)) == page && long(f.value) == count) {
+            trace("flash ioctl FLASH_ERASE 0x%x = -1 injected", address);
+            return fail(EIO);
+        }
+    }
+    memset(node.flash + page, 0xFF, pageSize);
+    for (const BitFault &f : node.config.stuckBits) {
+        if (f.address >= page && f.address < page + pageSize)
+            node.flash[f.address] &= uint8_t(~f.value);
+    }
+    deadline = deviceDeadline(node, node.config.eraseMicroseconds);
+    trace("flash ioctl FLASH_ERASE 0x%x = 0", address);
+    return 0;
+}
+
+int flashRequest(OpenNode &node, unsigned long request, unsigned long argument, timespec &deadline)
+{
+    if (request == requestUnlock) {
+        const char *token = reinterpret_cast<const char *>(argument);
+        if (node.config.refuseUnlock) {
+            trace("flash ioctl FLASH_UNLOCK = -1 injected");
+            return fail(EACCES);
+        }
+        if (!token || strcmp(token, unlockToken) != 0) {
+            trace("flash ioctl FLASH_UNLOCK = -1 wrong token");
+            return fail(EPERM);
+        }
+        node.unlocked = true;
+        trace("flash ioctl FLASH_UNLOCK = 0");
+        return 0;
+    }
+    if (request == requestErase)
+        return eraseRequest(node, uint32_t(argument), deadline);
+    trace("flash ioctl 0x%lx = -1 unknown request", request);
+    return fail(ENOTTY);
+}
+
+ssize_t flashWrite(OpenNode &node, const uint8_t *data, size_t count, timespec &deadline)
+{
+    if (!node.unlocked) {
+        trace("flash write %zu = -1 locked", count);
+        return fail(EPERM);
+    }
+    if (count > 0 && node.position >= node.size) {
+        trace("flash write %zu = -1 past the end", count);
+        return fail(ENOSPC);
+    }
+    size_t n = std::min<uint64_t>(count, node.size - std::min(node.position, node.size));
+    if (++node.writes == node.config.shortWrite)
+        n /= 2;
+    uint8_t *target = node.flash + node.position;
+    for (size_t i = 0; i < n; ++i)
+        target[i] &= data[i];
+    for (size_t i = 0; i < node.config.weakBits.size(); ++i) {
+        const BitFault &f = node.config.weakBits[i];
+        if (node.weakBitUsed[i] || f.address < node.position || f.address >= node.position + n)
+            continue;
+        node.weakBitUsed[i] = true;
+        const uint8_t wanted = data[f.address - node.position];
+        node.flash[f.address] |= uint8_t(f.value) & uint8_t(~wanted);
+    }
+    trace("flash write 0x%" PRIx64 " %zu = %zu", node.position, count, n);
+    node.position += n;
+    deadline = deviceDeadline(node, long(node.config.writeMicrosecondsPerKiB * n / 1024));
+    return ssize_t(n);
+}
+
+ssize_t flashRead(OpenNode &node, uint8_t *data, size_t count)
+{
+    size_t n = std::min<uint64_t>(count, node.size - std::min(node.position, node.size));
+    if (++node.reads == node.config.shortRead)
+        n /= 2;
+    memcpy(data, node.flash + node.position, n);
+    trace("flash read 0x%" PRIx64 " %zu = %zu", node.position, count, n);
+    node.position += n;
+    return ssize_t(n);
+}
+
+template <typename Pass> int serveOrPass(const char *path, Pass pass)
+{
+    const int fd = path ? serveOpen(path) : -2;
+    return fd != -2 ? fd : pass();
+}
+
+} // namespace
+
+extern "C" {
+
+// The mode argument is there only when the flags ask for a file to be created.
+#define OPEN_MODE(flags)                                                                           \
+    mode_t mode = 0;                                                                               \
+    if ((flags) & (O_CREAT | O_TMPFILE)) {                                                         \
+        va_list args;                                                                              \
+        va_start(args, flags);                                                                     \
+        mode = va_arg(args, mode_t);                                                               \
+        va_end(args);                                                                              \
+    }
+
+int open(const char *path, int flags, ...)
+{
+    OPEN_MODE(flags);
+    static const auto real = next<OpenFn>("open");
+    return serveOrPass(path, [&] { return real(path, flags, mode); });
+}
+
+int open64(const char *path, int flags, ...)
+{
+    OPEN_MODE(flags);
+    static const auto real = next<OpenFn>("open64");
+    return serveOrPass(path, [&] { return real(path, flags, mode); });
+}
+
+int openat(int dirfd, const char *path, int flags, ...)
+{
+    OPEN_MODE(flags);
+    static const auto real = next<OpenatFn>("openat");
+    return serveOrPass(path, [&] { return real(dirfd, path, flags, mode); });
+}
+
+int openat64(int dirfd, const char *path, int flags, ...)
+{
+    OPEN_MODE(flags);
+    static const auto real = next<OpenatFn>("openat64");
+    return serveOrPass(path, [&] { return real(dirfd, path, flags, mode); });
+}
+
+int __open_2(const char *path, int flags)
+{
+    return open(path, flags);
+}
+
+int __open64_2(const char *path, int flags)
+{
+    return open64(path, flags);
+}
+
+int close(int fd)
+{
+    static const auto real = next<CloseFn>("close");
+    if (!isServed(fd))
+        return real(fd);
+    std::lock_guard<std::mutex> guard(lock);
+    auto it = nodes.find(fd);
+    if (it != nodes.end()) {
+        trace("%s close", nodeName(it->second.node));
+        if (it->second.flash)
+            munmap(it->second.flash, it->second.size);
+        nodes.erase(it);
+        if (fd < fastTableSize)
+            served[fd].store(false, std::memory_order_release);
+    }
+    return real(fd);
+}
+
+int ioctl(int fd, unsigned long request, ...)
+{
+    va_list args;
+    va_start(args, request);
+    const unsigned long argument = va_arg(args, unsigned long);
+    va_end(args);
+    static const auto real = next<IoctlFn>("ioctl");
+    if (!isServed(fd))
+        return real(fd, request, argument);
+
+    timespec deadline{};
+    int result;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        OpenNode &node = nodes.at(fd);
+        if (node.node == Node::Mailbox) {
+            result = request == requestMailbox
+                         ? mailboxRequest(node, reinterpret_cast<uint32_t *>(argument))
+                         : fail(ENOTTY);
+        } else {
+            result = flashRequest(node, request, argument, deadline);
+        }
+    }
+    const int error = errno;
+    waitFor(deadline);
+    errno = error;
+    return result;
+}
+
+off_t lseek(int fd, off_t offset, int whence)
+{
+    static const auto real = next<LseekFn>("lseek");
+    if (!isServed(fd))
+        return real(fd, offset, whence);
+    std::lock_guard<std::mutex> guard(lock);
+    OpenNode &node = nodes.at(fd);
+    int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? int64_t(node.position) : int64_t(node.size);
+    if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END)
+        return fail(EINVAL);
+    if (base + offset < 0)
+        return fail(EINVAL);
+    node.position = uint64_t(base + offset);
+    trace("%s lseek 0x%" PRIx64, nodeName(node.node), node.position);
+    return off_t(node.position);
+}
+
+off_t lseek64(int fd, off_t offset, int whence)
+{
+    return lseek(fd, offset, whence);
+}
+
+ssize_t read(int fd, void *buffer, size_t count)
+{
+    static const auto real = next<ReadFn>("read");
+    if (!isServed(fd))
+        return real(fd, buffer, count);
+    std::lock_guard<std::mutex> guard(lock);
+    OpenNode &node = nodes.at(fd);
+    if (node.node == Node::Mailbox)
+        return fail(EINVAL);
+    return flashRead(node, static_cast<uint8_t *>(buffer), count);
+}
+
+ssize_t write(int fd, const void *buffer, size_t count)
+{
+    static const auto real = next<WriteFn>("write");
+    if (!isServed(fd))
+        return real(fd, buffer, count);
+    timespec deadline{};
+    ssize_t result;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        OpenNode &node = nodes.at(fd);
+        result = node.node == Node::Mailbox
+                     ? fail(EINVAL)
+                     : flashWrite(node, static_cast<const uint8_t *>(buffer), count, deadline);
+    }
+    const int error = errno;
+    waitFor(deadline);
+    errno = error;
+    return result;
+}
+
+} // extern "C"
