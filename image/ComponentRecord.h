@@ -1,0 +1,14 @@
+#pragma once
+
+#include <sys/types.h>
+
+// One component block of an update image, as the reader finds it.
+struct ComponentRecord
+{
+    u_int32_t version;
+    u_int32_t flashAddress;
+    u_int32_t minHW;
+    u_int32_t size;       // the whole block, its 32-byte header included
+    u_int32_t fileOffset; // where the block starts; its data starts 32 bytes later
+    char name[4];         // raw bytes; a shorter name ends with a zero byte
+};
