@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <sys/types.h>
+
+class QFile;
+struct ComponentRecord;
+
+// The worker that programs an update image into the flash. It runs process() in its own thread
+// and reports only through its four signals; it never touches a widget.
+class UpdaterThread : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit UpdaterThread(QObject *parent = nullptr);
+    ~UpdaterThread() override;
+
+    void setFilename(const QString &filename);
+
+    // Emits the current and the total progress for the given stage of the current component
+    // being fraction done. Stages: 0 erase, 1 write, 2 read-back, 3 compare.
+    void reportProgress(int stage, float fraction);
+
+    // The flash operations; each returns a negative value when it failed.
+    int unlockFlash(int fd);
+    int eraseFlash(int fd, u_int32_t address, u_int32_t length);
+    int writeToFlash(int fd, QFile &file, u_int32_t fileOffset, u_int32_t address,
+                     u_int32_t length);
+    int verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_int32_t address,
+                        u_int32_t length);
+
+signals:
+    void finished();
+    void updateCurrentProgress(int progress);
+    void updateTotalProgress(int progress);
+    void updateStatusText(QString text);
+
+public slots:
+    void process();
+
+private:
+    QString imageProblem(int readResult, const QList<ComponentRecord> &components) const;
+    bool updateComponents(int fd, QFile &image, const QList<ComponentRecord> &components);
+    void repairPage(int fd, const char *fileBuffer, u_int32_t address, u_int32_t offset);
+    bool allocated(const void *buffer);
+
+    QString filename;
+    float componentShare;
+    float completedShare;
+};
