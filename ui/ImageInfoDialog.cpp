@@ -1,0 +1,60 @@
+#include "ImageInfoDialog.h"
+#include "ui_ImageInfoDialog.h"
+
+#include "ImageItem.h"
+#include "ImageReader.h"
+
+#include <QDebug>
+
+namespace {
+
+// Most significant byte first, and the two lowest bytes run together: 0x01020304 reads 1.2.34.
+QString versionText(u_int32_t version)
+{
+    return QString::number(version >> 24) + QLatin1Char('.') +
+           QString::number((version >> 16) & 0xFF) + QLatin1Char('.') +
+           QString::number((version >> 8) & 0xFF) + QString::number(version & 0xFF);
+}
+
+QString nameText(const ComponentRecord &record)
+{
+    return QString::fromUtf8(record.name, qstrnlen(record.name, sizeof record.name));
+}
+
+} // namespace
+
+ImageInfoDialog::ImageInfoDialog(QWidget *parent) : QDialog(parent), ui(new Ui::ImageInfoDialog)
+{
+    ui->setupUi(this);
+}
+
+ImageInfoDialog::~ImageInfoDialog()
+{
+    delete ui;
+}
+
+void ImageInfoDialog::setFilename(const QString &filename)
+{
+    this->filename = filename;
+    ui->filenameLineEdit->setText(filename);
+}
+
+void ImageInfoDialog::showEvent(QShowEvent *)
+{
+    qDebug() << "virtual void ImageInfoDialog::showEvent(QShowEvent*)";
+    ui->listWidget->clear();
+
+    QList<ComponentRecord> components;
+    readImageComponents(filename, components);
+    for (const ComponentRecord &record : qAsConst(components)) {
+        auto *row = new QListWidgetItem(nullptr, QListWidgetItem::Type);
+        row->setSizeHint(QSize(465, 128));
+        ui->listWidget->insertItem(ui->listWidget->count(), row);
+        auto *item = new ImageItem;
+        item->setFields(nameText(record), versionText(record.version),
+                        QString::number(record.minHW),
+                        QStringLiteral("0x") + QString::number(record.flashAddress, 16),
+                        QString::number(record.size));
+        ui->listWidget->setItemWidget(row, item);
+    }
+}

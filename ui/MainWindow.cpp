@@ -1,0 +1,152 @@
+#include "MainWindow.h"
+#include "ui_MainWindow.h"
+
+#include "ImageInfoDialog.h"
+#include "InstalledVersions.h"
+#include "StartupOptions.h"
+#include "TimeDisplay.h"
+#include "UpdaterThread.h"
+#include "VorlanDriver.h"
+
+#include <QCloseEvent>
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+const QString appVersion = QStringLiteral("1.1");
+}
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    ui->label_2->setText(
+        QStringLiteral("<html><head/><body><p>VORLAN Update Utility</p><p>Version ") + appVersion +
+        QStringLiteral("</p><p><br/></p><p>KELDRA</p></body></html>"));
+    elapsedTimer = new QElapsedTimer;
+
+    QString hwTimestamp;
+    QString swVersion;
+    QString pidVersion;
+    if (readInstalledVersions(&hwTimestamp, &swVersion, &pidVersion) < 0) {
+        QMessageBox::critical(nullptr, QStringLiteral("Cannot open file"),
+                              QStringLiteral("System file ") + QLatin1String(mailboxNodePath) +
+                                  QStringLiteral(" could not be opened.\n\nPlease check if VORLAN "
+                                                 "driver is loaded.\nApplication will now quit.\n"),
+                              QMessageBox::Ok, QMessageBox::NoButton);
+        if (!openWithoutDriver)
+            QTimer::singleShot(0, this, SLOT(close()));
+    }
+    ui->curVerTSLineEdit->setText(hwTimestamp);
+    ui->curVerSWLineEdit->setText(swVersion);
+    ui->curPIDverLineEdit->setText(pidVersion);
+
+    connect(ui->fileDialogButton, SIGNAL(released()), this, SLOT(FileDialogButton_released()));
+    connect(ui->startUpdateButton, SIGNAL(released()), this, SLOT(startUpdateButton_released()));
+
+    imageInfoDialog = new ImageInfoDialog(this);
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+    delete elapsedTimer;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Stopping now would leave pages erased or half written, and the device might not boot.
+    if (!ui->startUpdateButton->isEnabled()) {
+        event->ignore();
+        QMessageBox::warning(this, QStringLiteral("Update in progress"),
+                             QStringLiteral("The flash memory is being updated. Closing the tool "
+                                            "now could leave the VORLAN system unable to "
+                                            "start.\n\nPlease wait until the update has finished."));
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::FileDialogButton_released()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open VORLAN Update Image file"),
+                                                      QString(), tr("VORLAN RU Image (*.tarnru)"));
+    if (!path.isEmpty())
+        ui->filenameLineEdit->setText(path);
+}
+
+void MainWindow::on_imageInfoButton_clicked()
+{
+    imageInfoDialog->setFilename(ui->filenameLineEdit->text());
+    imageInfoDialog->show();
+}
+
+void MainWindow::startUpdateButton_released()
+{
+    const QString filename = ui->filenameLineEdit->text();
+    const QStringList pieces = filename.split(QLatin1Char('.'), Qt::SkipEmptyParts);
+    const QString extension = pieces.isEmpty() ? QString() : pieces.last();
+    if (extension != QLatin1String("tarnru")) {
+        QMessageBox::warning(this, QStringLiteral("Invalid filename"),
+                             QStringLiteral("The filename is not valid.\n\nExpecting file "
+                                            "extenison: .tarnru, instead got: .") +
+                                 extension);
+        return;
+    }
+
+    imageInfoDialog->setFilename(filename);
+    if (imageInfoDialog->exec() == 0)
+        return;
+
+    ui->startUpdateButton->setEnabled(false);
+    auto *thread = new QThread;
+    auto *worker = new UpdaterThread;
+    worker->setFilename(filename);
+    worker->moveToThread(thread);
+    connect(thread, SIGNAL(started()), worker, SLOT(process()));
+    connect(worker, SIGNAL(finished()), thread, SLOT(quit()));
+    connect(worker, SIGNAL(finished()), worker, SLOT(deleteLater()));
+    connect(thread, SIGNAL(finished()), thread, SLOT(deleteLater()));
+    connect(worker, SIGNAL(finished()), this, SLOT(updateFinished()));
+    connect(worker, SIGNAL(updateCurrentProgress(int)), this, SLOT(updateCurrentProgress(int)));
+    connect(worker, SIGNAL(updateTotalProgress(int)), this, SLOT(updateTotalProgress(int)));
+    connect(worker, SIGNAL(updateStatusText(QString)), this, SLOT(updateStatusText(QString)));
+    elapsedTimer->start();
+    thread->start();
+}
+
+void MainWindow::updateCurrentProgress(int progress)
+{
+    ui->currentProgressBar->setValue(progress);
+}
+
+void MainWindow::updateTotalProgress(int progress)
+{
+    ui->totalProgressBar->setValue(progress);
+    updateTimeLabels();
+}
+
+void MainWindow::updateStatusText(QString text)
+{
+    ui->statusLabel->setText(text);
+}
+
+void MainWindow::updateTimeLabels()
+{
+    const qint64 elapsedSeconds = elapsedTimer->elapsed() / 1000;
+    ui->timeElapsed->setText(durationText(quint32(elapsedSeconds)));
+    ui->timeRemain->setText(remainingTimeText(elapsedSeconds, elapsedTimer->elapsed(),
+                                              ui->totalProgressBar->value()));
+}
+
+void MainWindow::updateFinished()
+{
+    ui->startUpdateButton->setEnabled(true);
+    ui->currentProgressBar->setValue(100);
+    ui->totalProgressBar->setValue(100);
+    ui->timeRemain->setText(durationText(0));
+    qDebug() << "void MainWindow::updateFinished()";
+}

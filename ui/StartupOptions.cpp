@@ -1,0 +1,3 @@
+#include "StartupOptions.h"
+
+bool openWithoutDriver = false;
