@@ -373,15 +373,20 @@ ssize_t flashWrite(OpenNode &node, const uint8_t *data, size_t count, timespec &
     if (++node.writes == node.config.shortWrite)
         n /= 2;
     uint8_t *target = node.flash + node.position;
+    // A weak bit stays 1 the first time a write tries to clear it, and only then.
+    std::vector<uint8_t> lost(node.config.weakBits.size(), 0);
+    for (size_t i = 0; i < lost.size(); ++i) {
+        const BitFault &f = node.config.weakBits[i];
+        if (!node.weakBitUsed[i] && f.address >= node.position && f.address < node.position + n)
+            lost[i] = uint8_t(f.value) & node.flash[f.address] & ~data[f.address - node.position];
+    }
     for (size_t i = 0; i < n; ++i)
         target[i] &= data[i];
-    for (size_t i = 0; i < node.config.weakBits.size(); ++i) {
-        const BitFault &f = node.config.weakBits[i];
-        if (node.weakBitUsed[i] || f.address < node.position || f.address >= node.position + n)
-            continue;
-        node.weakBitUsed[i] = true;
-        const uint8_t wanted = data[f.address - node.position];
-        node.flash[f.address] |= uint8_t(f.value) & uint8_t(~wanted);
+    for (size_t i = 0; i < lost.size(); ++i) {
+        if (lost[i]) {
+            node.weakBitUsed[i] = true;
+            node.flash[node.config.weakBits[i].address] |= lost[i];
+        }
     }
     trace("flash write 0x%" PRIx64 " %zu = %zu", node.position, count, n);
     node.position += n;
