@@ -37,7 +37,11 @@ constexpr unsigned long requestErase = 0x4004423C;
 constexpr uint32_t pageSize = 0x20000;
 constexpr const char *unlockToken = "mindful!!";
 
-enum class Node { Mailbox, Flash };
+enum class Node
+{
+    Mailbox,
+    Flash
+};
 
 // A byte address and a bit mask, as the fault variables list them.
 struct BitFault
@@ -517,7 +521,9 @@ off_t lseek(int fd, off_t offset, int whence)
         return real(fd, offset, whence);
     std::lock_guard<std::mutex> guard(lock);
     OpenNode &node = nodes.at(fd);
-    int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? int64_t(node.position) : int64_t(node.size);
+    int64_t base = whence == SEEK_SET   ? 0
+                   : whence == SEEK_CUR ? int64_t(node.position)
+                                        : int64_t(node.size);
     if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END)
         return fail(EINVAL);
     if (base + offset < 0)

@@ -6,10 +6,10 @@
 
 namespace {
 
-const char *const settings[] = {
-    "SOFTWARE",      "TIMESTAMP",   "PID",        "MAILBOX_STATUS", "MAILBOX_FAIL", "MAILBOX",
-    "FLASH_NODE",    "FLASH_SIZE",  "UNLOCK",     "ERASE_FAIL",     "STUCK_BITS",   "WEAK_BITS",
-    "SHORT_READ",    "SHORT_WRITE", "ERASE_US",   "WRITE_US_PER_KIB"};
+const char *const settings[] = {"SOFTWARE",     "TIMESTAMP",   "PID",        "MAILBOX_STATUS",
+                                "MAILBOX_FAIL", "MAILBOX",     "FLASH_NODE", "FLASH_SIZE",
+                                "UNLOCK",       "ERASE_FAIL",  "STUCK_BITS", "WEAK_BITS",
+                                "SHORT_READ",   "SHORT_WRITE", "ERASE_US",   "WRITE_US_PER_KIB"};
 
 QByteArray variable(const char *name)
 {

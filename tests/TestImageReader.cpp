@@ -10,13 +10,15 @@ namespace {
 QByteArray header(quint32 version, quint32 address, quint32 minHW, const QByteArray &name,
                    quint32 blockLength)
 {
-    QByteArray bytes(32, '\x5A'); // the unused bytes 16 to 27 must not matter
-    qToLittleEndian<quint32>(version, bytes.data());
-    qToLittleEndian<quint32>(address, bytes.data() + 4);
-    qToLittleEndian<quint32>(minHW, bytes.data() + 8);
-    bytes.replace(12, 4, name.leftJustified(4, '\0', true));
-    qToLittleEndian<quint32>(blockLength, bytes.data() + 28);
-    return bytes;
+    uchar bytes[32];
+    std::fill(bytes, bytes + 32, 0x5A); // the unused bytes 16 to 27 must not matter
+    qToLittleEndian<quint32>(version, bytes);
+    qToLittleEndian<quint32>(address, bytes + 4);
+    qToLittleEndian<quint32>(minHW, bytes + 8);
+    const QByteArray nameField = name.leftJustified(4, '\0', true);
+    std::copy(nameField.begin(), nameField.end(), bytes + 12);
+    qToLittleEndian<quint32>(blockLength, bytes + 28);
+    return QByteArray(reinterpret_cast<const char *>(bytes), 32);
 }
 
 QByteArray block(quint32 blockLength, int dataLength, quint32 address = 0)
@@ -73,8 +75,8 @@ void TestImageReader::wellFormedChains_data()
     QTest::addColumn<QList<quint32>>("sizes");
     QTest::newRow("two blocks") << block(0x1000, 0x1000 - 32) + block(0, 0x800 - 32)
                                 << QList<quint32>{0, 0x1000} << QList<quint32>{0x1000, 0x800};
-    QTest::newRow("one block to the end") << block(0, 500) << QList<quint32>{0}
-                                          << QList<quint32>{532};
+    QTest::newRow("one block to the end")
+        << block(0, 500) << QList<quint32>{0} << QList<quint32>{532};
     QTest::newRow("header only") << block(0, 0) << QList<quint32>{0} << QList<quint32>{32};
     QTest::newRow("odd length") << block(33, 1) + block(0, 3) << QList<quint32>{0, 33}
                                 << QList<quint32>{33, 35};
@@ -144,7 +146,8 @@ void TestImageReader::missingFile()
 {
     QList<ComponentRecord> list;
     const QString path = files.path(QStringLiteral("missing.tarnru"));
-    QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("Failed opening file:  \"%1\"").arg(path)));
+    QTest::ignoreMessage(QtDebugMsg,
+                         qPrintable(QStringLiteral("Failed opening file:  \"%1\"").arg(path)));
     QCOMPARE(readImageComponents(path, list), -1);
     QVERIFY(list.isEmpty());
 }

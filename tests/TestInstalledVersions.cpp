@@ -76,12 +76,12 @@ void TestInstalledVersions::failureLeavesTheTextsAlone_data()
     QTest::addColumn<int>("requests");
     QTest::addColumn<bool>("opened");
     QTest::newRow("node missing") << QByteArray("MAILBOX") << QByteArray("missing") << 0 << false;
-    QTest::newRow("first request fails") << QByteArray("MAILBOX_FAIL") << QByteArray("1") << 1
-                                         << true;
-    QTest::newRow("second request fails") << QByteArray("MAILBOX_FAIL") << QByteArray("2") << 2
-                                          << true;
-    QTest::newRow("third request fails") << QByteArray("MAILBOX_FAIL") << QByteArray("3") << 3
-                                         << true;
+    QTest::newRow("first request fails")
+        << QByteArray("MAILBOX_FAIL") << QByteArray("1") << 1 << true;
+    QTest::newRow("second request fails")
+        << QByteArray("MAILBOX_FAIL") << QByteArray("2") << 2 << true;
+    QTest::newRow("third request fails")
+        << QByteArray("MAILBOX_FAIL") << QByteArray("3") << 3 << true;
 }
 
 void TestInstalledVersions::failureLeavesTheTextsAlone()

@@ -143,13 +143,13 @@ void TestUpdatePipeline::sharesFollowComponentSizes()
 void TestUpdatePipeline::statusTextsOfAComponent()
 {
     runUpdate(device->makeImage({{"ONE", 0, 0x20000, 0, componentData(1000)}}));
-    QCOMPARE(recorder->statusTexts(),
-             QStringList({"Updater initialization...", "Started erasing Flash memory...",
-                          "Erasing page at 0x20000", "Erasing page at 0x20000",
-                          "Started writing to Flash memory...",
-                          "Writing to Flash memory at 0x20000", "Verifying Flash memory...",
-                          "Reading from Flash memory at 0x20000", "Verifying Flash memory content.",
-                          done}));
+    QCOMPARE(
+        recorder->statusTexts(),
+        QStringList({"Updater initialization...", "Started erasing Flash memory...",
+                     "Erasing page at 0x20000", "Erasing page at 0x20000",
+                     "Started writing to Flash memory...", "Writing to Flash memory at 0x20000",
+                     "Verifying Flash memory...", "Reading from Flash memory at 0x20000",
+                     "Verifying Flash memory content.", done}));
 }
 
 void TestUpdatePipeline::elevenComponents()
@@ -175,8 +175,8 @@ void TestUpdatePipeline::failures_data()
     QTest::newRow("flash node missing") << QByteArray("FLASH_NODE") << QByteArray("missing")
                                         << "Error opening /dev/tarn_flash" << 0;
     // The run goes on after a refused unlock; the locked flash then refuses the first erase.
-    QTest::newRow("unlock refused") << QByteArray("UNLOCK") << QByteArray("refuse")
-                                    << "Error erasing page at 0x40000" << 1;
+    QTest::newRow("unlock refused")
+        << QByteArray("UNLOCK") << QByteArray("refuse") << "Error erasing page at 0x40000" << 1;
     QTest::newRow("second erase refused") << QByteArray("ERASE_FAIL") << QByteArray("0x60000:2")
                                           << "Error erasing page at 0x60000" << 4;
     QTest::newRow("page never verifies") << QByteArray("STUCK_BITS") << QByteArray("0x40100:0x80")

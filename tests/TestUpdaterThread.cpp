@@ -97,8 +97,7 @@ void TestUpdaterThread::reportTruncatesAndEmitsCurrentFirst()
 {
     worker->reportProgress(0, 0.0f);
     worker->reportProgress(3, 0.999f);
-    QCOMPARE(recorder->events(),
-             QStringList({"current:0", "total:0", "current:99", "total:0"}));
+    QCOMPARE(recorder->events(), QStringList({"current:0", "total:0", "current:99", "total:0"}));
 }
 
 void TestUpdaterThread::unlockSendsTheToken_data()
@@ -132,10 +131,10 @@ void TestUpdaterThread::eraseCoversEveryPageOnce_data()
     QTest::addColumn<QStringList>("pages");
     QTest::addColumn<QList<int>>("current");
     QTest::newRow("nothing") << 0x40000u << 0u << QStringList() << QList<int>{100};
-    QTest::newRow("less than a page") << 0x40000u << 1000u << QStringList{"40000"}
-                                      << QList<int>{0, 100};
-    QTest::newRow("a page and a byte") << 0x40000u << 0x20001u << QStringList{"40000", "60000"}
-                                       << QList<int>{0, 50, 100};
+    QTest::newRow("less than a page")
+        << 0x40000u << 1000u << QStringList{"40000"} << QList<int>{0, 100};
+    QTest::newRow("a page and a byte")
+        << 0x40000u << 0x20001u << QStringList{"40000", "60000"} << QList<int>{0, 50, 100};
     // 2^24 + 1 bytes in single precision is 2^24: the page count must not come from a float.
     QStringList manyPages;
     for (int k = 0; k < 129; ++k)
@@ -187,8 +186,8 @@ void TestUpdaterThread::writeUsesWholeBlocksThenTheRest_data()
     QTest::addColumn<QStringList>("writes");
     QTest::addColumn<QStringList>("texts");
     QTest::newRow("nothing") << 0u << QStringList{"flash write 0x40000 0 = 0"} << QStringList();
-    QTest::newRow("less than a block") << 1000u << QStringList{"flash write 0x40000 1000 = 1000"}
-                                       << QStringList();
+    QTest::newRow("less than a block")
+        << 1000u << QStringList{"flash write 0x40000 1000 = 1000"} << QStringList();
     QTest::newRow("two blocks") << 2048u
                                 << QStringList{"flash write 0x40000 1024 = 1024",
                                                "flash write 0x40400 1024 = 1024",
@@ -232,9 +231,9 @@ void TestUpdaterThread::matchingComponentNeedsOnePass()
     QCOMPARE(worker->verifyAndRepair(fd, image, 0, 0x40000, 3000), 0);
     QCOMPARE(log.lines(), QStringList{"int UpdaterThread::verifyAndRepair(int, QFile&, u_int32_t, "
                                       "u_int32_t, u_int32_t)"});
-    QCOMPARE(recorder->statusTexts(),
-             QStringList({"Reading from Flash memory at 0x40000",
-                          "Reading from Flash memory at 0x40400", "Verifying Flash memory content."}));
+    QCOMPARE(recorder->statusTexts(), QStringList({"Reading from Flash memory at 0x40000",
+                                                   "Reading from Flash memory at 0x40400",
+                                                   "Verifying Flash memory content."}));
     QCOMPARE(device->traceMatching("flash read"),
              QStringList({"flash read 0x40000 1024 = 1024", "flash read 0x40400 1024 = 1024",
                           "flash read 0x40800 952 = 952"}));
@@ -314,9 +313,8 @@ void TestUpdaterThread::compareReportsEveryHundredthWord()
     QCOMPARE(worker->verifyAndRepair(fd, image, 0, 0x40000, 1000), 0);
     const QStringList events = recorder->events();
     const int compare = events.indexOf("status:Verifying Flash memory content.");
-    QCOMPARE(events.mid(compare + 1),
-             QStringList({"current:0", "total:0", "current:40", "total:0", "current:80",
-                          "total:0"}));
+    QCOMPARE(events.mid(compare + 1), QStringList({"current:0", "total:0", "current:40", "total:0",
+                                                   "current:80", "total:0"}));
 }
 
 void TestUpdaterThread::unreadableFlashIsNeverTakenAsCorrect()

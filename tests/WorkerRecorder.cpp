@@ -6,17 +6,20 @@
 
 WorkerRecorder::WorkerRecorder(UpdaterThread *worker)
 {
-    connect(worker, &UpdaterThread::updateStatusText, this,
-            [this](const QString &text) { record(QStringLiteral("status:") + text); },
-            Qt::DirectConnection);
-    connect(worker, &UpdaterThread::updateCurrentProgress, this,
-            [this](int value) { record(QStringLiteral("current:%1").arg(value)); },
-            Qt::DirectConnection);
-    connect(worker, &UpdaterThread::updateTotalProgress, this,
-            [this](int value) { record(QStringLiteral("total:%1").arg(value)); },
-            Qt::DirectConnection);
-    connect(worker, &UpdaterThread::finished, this,
-            [this] { record(QStringLiteral("finished")); }, Qt::DirectConnection);
+    connect(
+        worker, &UpdaterThread::updateStatusText, this,
+        [this](const QString &text) { record(QStringLiteral("status:") + text); },
+        Qt::DirectConnection);
+    connect(
+        worker, &UpdaterThread::updateCurrentProgress, this,
+        [this](int value) { record(QStringLiteral("current:%1").arg(value)); },
+        Qt::DirectConnection);
+    connect(
+        worker, &UpdaterThread::updateTotalProgress, this,
+        [this](int value) { record(QStringLiteral("total:%1").arg(value)); }, Qt::DirectConnection);
+    connect(
+        worker, &UpdaterThread::finished, this, [this] { record(QStringLiteral("finished")); },
+        Qt::DirectConnection);
 }
 
 void WorkerRecorder::record(const QString &event)

@@ -61,10 +61,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // Stopping now would leave pages erased or half written, and the device might not boot.
     if (!ui->startUpdateButton->isEnabled()) {
         event->ignore();
-        QMessageBox::warning(this, QStringLiteral("Update in progress"),
-                             QStringLiteral("The flash memory is being updated. Closing the tool "
-                                            "now could leave the VORLAN system unable to "
-                                            "start.\n\nPlease wait until the update has finished."));
+        QMessageBox::warning(
+            this, QStringLiteral("Update in progress"),
+            QStringLiteral("The flash memory is being updated. Closing the tool "
+                           "now could leave the VORLAN system unable to "
+                           "start.\n\nPlease wait until the update has finished."));
         return;
     }
     QMainWindow::closeEvent(event);
@@ -138,8 +139,8 @@ void MainWindow::updateTimeLabels()
 {
     const qint64 elapsedSeconds = elapsedTimer->elapsed() / 1000;
     ui->timeElapsed->setText(durationText(quint32(elapsedSeconds)));
-    ui->timeRemain->setText(remainingTimeText(elapsedSeconds, elapsedTimer->elapsed(),
-                                              ui->totalProgressBar->value()));
+    ui->timeRemain->setText(
+        remainingTimeText(elapsedSeconds, elapsedTimer->elapsed(), ui->totalProgressBar->value()));
 }
 
 void MainWindow::updateFinished()

@@ -256,8 +256,7 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
 }
 
 // Erases the page that holds the component offset and writes it again from the image.
-void UpdaterThread::repairPage(int fd, const char *fileBuffer, u_int32_t address,
-                               u_int32_t offset)
+void UpdaterThread::repairPage(int fd, const char *fileBuffer, u_int32_t address, u_int32_t offset)
 {
     qDebug() << "**************************************";
     const u_int32_t pageOffset = offset & ~(flashPageSize - 1);
@@ -272,8 +271,7 @@ void UpdaterThread::repairPage(int fd, const char *fileBuffer, u_int32_t address
     qDebug() << "-----------------------------------\n\n";
 }
 
-QString UpdaterThread::imageProblem(int readResult,
-                                    const QList<ComponentRecord> &components) const
+QString UpdaterThread::imageProblem(int readResult, const QList<ComponentRecord> &components) const
 {
     if (readResult < 0 || components.isEmpty())
         return QStringLiteral("Error reading update image ") + filename;
@@ -322,8 +320,7 @@ void UpdaterThread::process()
 }
 
 // Erases twice, writes and verifies each component in turn; stops at the first failure.
-bool UpdaterThread::updateComponents(int fd, QFile &image,
-                                     const QList<ComponentRecord> &components)
+bool UpdaterThread::updateComponents(int fd, QFile &image, const QList<ComponentRecord> &components)
 {
     quint64 totalSize = 0;
     for (const ComponentRecord &component : components)
