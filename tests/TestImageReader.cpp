@@ -8,7 +8,7 @@
 namespace {
 
 QByteArray header(quint32 version, quint32 address, quint32 minHW, const QByteArray &name,
-                   quint32 blockLength)
+                  quint32 blockLength)
 {
     uchar bytes[32];
     std::fill(bytes, bytes + 32, 0x5A); // the unused bytes 16 to 27 must not matter
