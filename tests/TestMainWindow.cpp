@@ -4,13 +4,17 @@
 #include "TimeDisplay.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
+
+#include <functional>
 
 namespace {
 
@@ -20,16 +24,22 @@ struct ModalAnswer
     QString text;
 };
 
-// Waits for the next modal window (a message box or the confirmation), notes what it says and
-// accepts or rejects it, as a user would.
-void answerNextModal(ModalAnswer *answer, bool accept)
+// Hands the next modal window (a message box or a dialog) to handle once it is up.
+void onNextModal(const std::function<void(QDialog *)> &handle)
 {
     QTimer::singleShot(10, qApp, [=] {
         auto *modal = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (!modal) {
-            answerNextModal(answer, accept);
-            return;
-        }
+        if (modal)
+            handle(modal);
+        else
+            onNextModal(handle);
+    });
+}
+
+// Notes what the next modal window says and accepts or rejects it, as a user would.
+void answerNextModal(ModalAnswer *answer, bool accept)
+{
+    onNextModal([=](QDialog *modal) {
         answer->title = modal->windowTitle();
         if (auto *box = qobject_cast<QMessageBox *>(modal))
             answer->text = box->text();
@@ -85,6 +95,8 @@ private slots:
     void withoutTheDriver();
     void extensionCheck_data();
     void extensionCheck();
+    void fileChoice();
+    void imageInfoIsModeless();
     void timeFormat();
     void updatesThroughTheWindow();
     void failedUpdateEndsTheSameWay();
@@ -362,6 +374,45 @@ void TestMainWindow::extensionCheck()
     QVERIFY(child<QPushButton>("startUpdateButton")->isEnabled());
     QVERIFY(child<QLabel>("statusLabel")->text().isEmpty());
     QVERIFY(device->traceMatching("flash").isEmpty());
+}
+
+void TestMainWindow::fileChoice()
+{
+    makeWindow();
+    auto *name = child<QLineEdit>("filenameLineEdit");
+    name->setText("before.tarnru");
+    const QString chosen = device->makeImage({{"A", 0, 0, 0, "x"}});
+    for (const bool choose : {false, true}) {
+        QString title, filter;
+        onNextModal([&](QDialog *modal) {
+            auto *dialog = qobject_cast<QFileDialog *>(modal);
+            title = modal->windowTitle();
+            filter = dialog ? dialog->nameFilters().join(';') : QString();
+            if (dialog && choose) {
+                // Typed into the dialog's name field, as a user would.
+                dialog->findChild<QLineEdit *>("fileNameEdit")->setText(chosen);
+                modal->done(QDialog::Accepted);
+            } else {
+                modal->reject();
+            }
+        });
+        child<QPushButton>("fileDialogButton")->click();
+        QCOMPARE(title, QStringLiteral("Open VORLAN Update Image file"));
+        QCOMPARE(filter, QStringLiteral("VORLAN RU Image (*.tarnru)"));
+        QCOMPARE(name->text(), choose ? chosen : QStringLiteral("before.tarnru"));
+    }
+}
+
+void TestMainWindow::imageInfoIsModeless()
+{
+    makeWindow();
+    child<QLineEdit>("filenameLineEdit")->setText(device->makeImage({{"A", 0, 0, 0, "x"}}));
+    child<QPushButton>("imageInfoButton")->click();
+    auto *dialog = window->findChild<QDialog *>();
+    QVERIFY(dialog->isVisible());
+    QVERIFY(!dialog->isModal());
+    QCOMPARE(dialog->findChild<QListWidget *>()->count(), 1);
+    QVERIFY(child<QPushButton>("startUpdateButton")->isEnabled());
 }
 
 void TestMainWindow::timeFormat()

@@ -110,7 +110,8 @@ void TestUpdatePipeline::updatesEveryComponent()
 
 void TestUpdatePipeline::singleComponentProgress()
 {
-    runUpdate(device->makeImage({{"ONE", 0, 0x20000, 0, componentData(5000)}}));
+    // 10000 words: the compare stage reports at word 9900, a fraction of 0.99.
+    runUpdate(device->makeImage({{"ONE", 0, 0x20000, 0, componentData(40000 - 32)}}));
     const QList<int> totals = recorder->values("total");
     // Start, first erase, its end, second erase, its end, the write stage's start and block 0.
     QCOMPARE(totals.mid(0, 7), QList<int>({0, 0, 5, 0, 5, 5, 5}));
@@ -121,6 +122,9 @@ void TestUpdatePipeline::singleComponentProgress()
     const QStringList events = recorder->events();
     const int readBack = events.indexOf("status:Reading from Flash memory at 0x20000");
     QCOMPARE(events.mid(readBack - 2, 2), QStringList({"current:0", "total:93"}));
+    const int compare = events.indexOf("status:Verifying Flash memory content.");
+    QCOMPARE(events.mid(compare + 1, 2), QStringList({"current:0", "total:97"}));
+    QVERIFY(events.join(',').contains("current:99,total:99,status:Done"));
 }
 
 void TestUpdatePipeline::sharesFollowComponentSizes()
