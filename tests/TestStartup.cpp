@@ -84,7 +84,11 @@ void TestStartup::withoutTheDriver()
     if (xvfb.isEmpty() || xdotool.isEmpty())
         QSKIP("needs Xvfb and xdotool (scripts/install-deps.sh installs them)");
 
+    // The display and the keyboard are not ours: they run without the preloaded libraries.
+    QProcessEnvironment helpers = QProcessEnvironment::systemEnvironment();
+    helpers.remove(QStringLiteral("LD_PRELOAD"));
     QProcess server;
+    server.setProcessEnvironment(helpers);
     server.start(xvfb, {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
     QVERIFY(server.waitForReadyRead(10000));
     const QString display = QLatin1Char(':') + QString::fromLatin1(server.readLine().trimmed());
@@ -94,16 +98,21 @@ void TestStartup::withoutTheDriver()
     QProcessEnvironment environment = headless();
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     environment.insert(QStringLiteral("DISPLAY"), display);
+    // On a real display Qt's X11 and D-Bus libraries keep a few blocks to the end; under the
+    // leak checker that would change the exit status this test is about.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                       environment.value(QStringLiteral("ASAN_OPTIONS")) + ":detect_leaks=0");
     QProcess tool;
     tool.setProcessEnvironment(environment);
     tool.start(VORLAN_UPDATE_BINARY, arguments);
     QVERIFY(tool.waitForStarted());
 
     // Acknowledge the message with the keyboard, as a user would.
+    helpers.insert(QStringLiteral("DISPLAY"), display);
     QString box;
     const auto xdo = [&](const QStringList &xdoArguments) {
         QProcess run;
-        run.setProcessEnvironment(environment);
+        run.setProcessEnvironment(helpers);
         run.start(xdotool, xdoArguments);
         run.waitForFinished(20000);
         box = QString::fromLatin1(run.readAllStandardOutput()).section('\n', 0, 0);
@@ -120,7 +129,7 @@ void TestStartup::withoutTheDriver()
     } else {
         QVERIFY(tool.waitForFinished(10000));
         QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(tool.exitCode(), 0);
+        QVERIFY2(tool.exitCode() == 0, tool.readAllStandardError().constData());
     }
     server.terminate();
     server.waitForFinished();
