@@ -6,6 +6,8 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <csignal>
+
 class TestStartup : public QObject
 {
     Q_OBJECT
@@ -15,6 +17,8 @@ private slots:
     void forceOption();
     void withoutTheDriver_data();
     void withoutTheDriver();
+    void signalsEndAnIdleTool_data();
+    void signalsEndAnIdleTool();
 
 private:
     QProcessEnvironment headless() const;
@@ -133,6 +137,29 @@ void TestStartup::withoutTheDriver()
     }
     server.terminate();
     server.waitForFinished();
+}
+
+void TestStartup::signalsEndAnIdleTool_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
+// Without an update running, the quit signals act as they always do.
+void TestStartup::signalsEndAnIdleTool()
+{
+    QFETCH(int, signalNumber);
+    SimulatedDevice device;
+    QProcess tool;
+    tool.setProcessEnvironment(headless());
+    tool.start(VORLAN_UPDATE_BINARY, QStringList());
+    QVERIFY(tool.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(device.trace().contains("mailbox close"), 20000);
+    kill(pid_t(tool.processId()), signalNumber);
+    QVERIFY(tool.waitForFinished(10000));
+    QCOMPARE(tool.exitStatus(), QProcess::CrashExit);
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

@@ -3,6 +3,8 @@
 
 #include "ImageInfoDialog.h"
 #include "InstalledVersions.h"
+#include "InterruptGuard.h"
+#include "ShutdownInhibitor.h"
 #include "StartupOptions.h"
 #include "TimeDisplay.h"
 #include "UpdaterThread.h"
@@ -13,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QThread>
 #include <QTimer>
 
@@ -48,6 +51,15 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(ui->startUpdateButton, SIGNAL(released()), this, SLOT(startUpdateButton_released()));
 
     imageInfoDialog = new ImageInfoDialog(this);
+
+    shutdownInhibitor = new ShutdownInhibitor(this);
+    shutdownInhibitor->setObjectName(QStringLiteral("shutdownInhibitor"));
+    interruptGuard = new InterruptGuard(this);
+    connect(interruptGuard, &InterruptGuard::interrupted, this, [this] {
+        quitWhenFinished = true;
+        statusBar()->showMessage(
+            QStringLiteral("The tool will quit when the update has finished."));
+    });
 }
 
 MainWindow::~MainWindow()
@@ -103,6 +115,8 @@ void MainWindow::startUpdateButton_released()
         return;
 
     ui->startUpdateButton->setEnabled(false);
+    shutdownInhibitor->acquire();
+    interruptGuard->hold();
     auto *thread = new QThread;
     auto *worker = new UpdaterThread;
     worker->setFilename(filename);
@@ -150,4 +164,9 @@ void MainWindow::updateFinished()
     ui->totalProgressBar->setValue(100);
     ui->timeRemain->setText(durationText(0));
     qDebug() << "void MainWindow::updateFinished()";
+
+    shutdownInhibitor->release();
+    interruptGuard->release();
+    if (quitWhenFinished)
+        close();
 }

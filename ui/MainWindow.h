@@ -3,7 +3,9 @@
 #include <QMainWindow>
 
 class ImageInfoDialog;
+class InterruptGuard;
 class QElapsedTimer;
+class ShutdownInhibitor;
 
 namespace Ui {
 class MainWindow;
@@ -37,4 +39,8 @@ private:
     Ui::MainWindow *ui;
     QElapsedTimer *elapsedTimer;
     ImageInfoDialog *imageInfoDialog;
+    // An update must not be cut short: shutdown, sleep and the quit signals wait for its end.
+    ShutdownInhibitor *shutdownInhibitor;
+    InterruptGuard *interruptGuard;
+    bool quitWhenFinished = false;
 };

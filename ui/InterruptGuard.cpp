@@ -1,0 +1,74 @@
+#include "InterruptGuard.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int guardedSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction usualActions[3];
+// The write end of the holding guard's pipe; a signal handler may do no more than write to it.
+volatile sig_atomic_t holderPipe = -1;
+
+void onSignal(int)
+{
+    const char byte = 1;
+    if (holderPipe >= 0 && write(holderPipe, &byte, 1) < 0) {
+        // Nothing can be done about a full pipe here; a byte is already waiting in it.
+    }
+}
+
+} // namespace
+
+InterruptGuard::InterruptGuard(QObject *parent) : QObject(parent)
+{
+    if (pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0)
+        pipeEnds[0] = pipeEnds[1] = -1;
+    notifier = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
+    notifier->setEnabled(pipeEnds[0] >= 0);
+    connect(notifier, &QSocketNotifier::activated, this, &InterruptGuard::drain);
+}
+
+InterruptGuard::~InterruptGuard()
+{
+    release();
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+}
+
+void InterruptGuard::hold()
+{
+    if (held || pipeEnds[1] < 0)
+        return;
+    holderPipe = pipeEnds[1];
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (int i = 0; i < 3; ++i)
+        sigaction(guardedSignals[i], &action, &usualActions[i]);
+    held = true;
+}
+
+void InterruptGuard::release()
+{
+    if (!held)
+        return;
+    for (int i = 0; i < 3; ++i)
+        sigaction(guardedSignals[i], &usualActions[i], nullptr);
+    holderPipe = -1;
+    held = false;
+}
+
+void InterruptGuard::drain()
+{
+    char bytes[64];
+    bool any = false;
+    while (read(pipeEnds[0], bytes, sizeof bytes) > 0)
+        any = true;
+    if (any)
+        emit interrupted();
+}
