@@ -1,14 +1,13 @@
 // A stand-in for the VORLAN kernel driver, loaded with LD_PRELOAD. It serves the two device
 // nodes at the system-call boundary and passes every other call on to the C library untouched.
 //
-// The flash is a file mapped into memory with NOR semantics: programming can only clear bits,
+// The flash is a file with NOR semantics: programming can only clear bits,
 // and an erase sets a whole 0x20000-byte page back to ones. Faults and device timing are set
 // through environment variables (see README.md); they are read again at every open of a node,
 // and every counter ("the nth request") counts within one open descriptor.
 
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,7 +79,8 @@ struct OpenNode
     long writes = 0;
     std::map<uint64_t, long> erasesOfPage;
     std::vector<bool> weakBitUsed;
-    uint8_t *flash = nullptr;
+    int flashFile = -1; // read and written with pread and pwrite, so it stays out of RSS
+
     uint64_t size = 0;
     timespec busyUntil{};
 };
@@ -204,28 +204,39 @@ int fail(int error)
     return -1;
 }
 
-// Maps the flash file, creating it erased when it does not exist yet.
-bool mapFlash(OpenNode &node)
+bool flashBytes(OpenNode &node, uint64_t address, void *bytes, size_t count)
+{
+    return pread(node.flashFile, bytes, count, off_t(address)) == ssize_t(count);
+}
+
+bool setFlashBytes(OpenNode &node, uint64_t address, const void *bytes, size_t count)
+{
+    return pwrite(node.flashFile, bytes, count, off_t(address)) == ssize_t(count);
+}
+
+// Opens the flash file, creating it erased when it does not exist yet.
+bool openFlash(OpenNode &node)
 {
     static const auto realOpen = next<OpenFn>("open");
     const int fd = realOpen(node.config.flashFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
+    node.flashFile = fd;
     struct stat info;
-    bool fresh = fstat(fd, &info) == 0 && info.st_size == 0;
+    const bool fresh = fstat(fd, &info) == 0 && info.st_size == 0;
     node.size = fresh ? node.config.flashSize : uint64_t(info.st_size);
-    if (node.size > 0x100000000ull || (fresh && ftruncate(fd, node.size) != 0)) {
-        next<CloseFn>("close")(fd);
-        return false;
+    bool ok = node.size <= 0x100000000ull;
+    if (ok && fresh) {
+        const std::vector<uint8_t> erased(pageSize, 0xFF);
+        for (uint64_t at = 0; ok && at < node.size; at += pageSize)
+            ok = setFlashBytes(node, at, erased.data(),
+                               std::min<uint64_t>(pageSize, node.size - at));
     }
-    void *map = mmap(nullptr, node.size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    next<CloseFn>("close")(fd);
-    if (map == MAP_FAILED)
-        return false;
-    node.flash = static_cast<uint8_t *>(map);
-    if (fresh)
-        memset(node.flash, 0xFF, node.size);
-    return true;
+    if (!ok) {
+        next<CloseFn>("close")(fd);
+        node.flashFile = -1;
+    }
+    return ok;
 }
 
 int serveOpen(const char *path)
@@ -247,15 +258,15 @@ int serveOpen(const char *path)
     node.node = kind;
     node.config = readConfig();
     node.weakBitUsed.assign(node.config.weakBits.size(), false);
-    if (kind == Node::Flash && !mapFlash(node)) {
+    if (kind == Node::Flash && !openFlash(node)) {
         trace("%s open = -1 no flash file", nodeName(kind));
         return fail(EIO);
     }
     static const auto realOpen = next<OpenFn>("open");
     const int fd = realOpen("/dev/null", O_RDWR | O_CLOEXEC);
     if (fd < 0) {
-        if (node.flash)
-            munmap(node.flash, node.size);
+        if (node.flashFile >= 0)
+            next<CloseFn>("close")(node.flashFile);
         return -1;
     }
     nodes[fd] = std::move(node);
@@ -269,6 +280,8 @@ int serveOpen(const char *path)
 // so a late wake-up from one sleep is made good in the next instead of adding up.
 timespec deviceDeadline(OpenNode &node, long microseconds)
 {
+    if (microseconds <= 0)
+        return timespec{};
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     const auto toNs = [](const timespec &t) { return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; };
@@ -282,6 +295,8 @@ timespec deviceDeadline(OpenNode &node, long microseconds)
 
 void waitFor(const timespec &deadline)
 {
+    if (deadline.tv_sec == 0 && deadline.tv_nsec == 0)
+        return; // no device time configured
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
     }
 }
@@ -331,10 +346,13 @@ int eraseRequest(OpenNode &node, uint32_t address, timespec &deadline)
             return fail(EIO);
         }
     }
-    memset(node.flash + page, 0xFF, pageSize);
+    static const std::vector<uint8_t> erased(pageSize, 0xFF);
+    setFlashBytes(node, page, erased.data(), pageSize);
     for (const BitFault &f : node.config.stuckBits) {
-        if (f.address >= page && f.address < page + pageSize)
-            node.flash[f.address] &= uint8_t(~f.value);
+        if (f.address >= page && f.address < page + pageSize) {
+            const uint8_t stuck = uint8_t(~f.value);
+            setFlashBytes(node, f.address, &stuck, 1);
+        }
     }
     deadline = deviceDeadline(node, node.config.eraseMicroseconds);
     trace("flash ioctl FLASH_ERASE 0x%x = 0", address);
@@ -376,22 +394,26 @@ ssize_t flashWrite(OpenNode &node, const uint8_t *data, size_t count, timespec &
     size_t n = std::min<uint64_t>(count, node.size - std::min(node.position, node.size));
     if (++node.writes == node.config.shortWrite)
         n /= 2;
-    uint8_t *target = node.flash + node.position;
+    std::vector<uint8_t> target(n);
+    flashBytes(node, node.position, target.data(), n);
     // A weak bit stays 1 the first time a write tries to clear it, and only then.
     std::vector<uint8_t> lost(node.config.weakBits.size(), 0);
     for (size_t i = 0; i < lost.size(); ++i) {
         const BitFault &f = node.config.weakBits[i];
-        if (!node.weakBitUsed[i] && f.address >= node.position && f.address < node.position + n)
-            lost[i] = uint8_t(f.value) & node.flash[f.address] & ~data[f.address - node.position];
+        if (!node.weakBitUsed[i] && f.address >= node.position && f.address < node.position + n) {
+            const size_t at = f.address - node.position;
+            lost[i] = uint8_t(f.value) & target[at] & ~data[at];
+        }
     }
     for (size_t i = 0; i < n; ++i)
         target[i] &= data[i];
     for (size_t i = 0; i < lost.size(); ++i) {
         if (lost[i]) {
             node.weakBitUsed[i] = true;
-            node.flash[node.config.weakBits[i].address] |= lost[i];
+            target[node.config.weakBits[i].address - node.position] |= lost[i];
         }
     }
+    setFlashBytes(node, node.position, target.data(), n);
     trace("flash write 0x%" PRIx64 " %zu = %zu", node.position, count, n);
     node.position += n;
     deadline = deviceDeadline(node, long(node.config.writeMicrosecondsPerKiB * n / 1024));
@@ -403,7 +425,8 @@ ssize_t flashRead(OpenNode &node, uint8_t *data, size_t count)
     size_t n = std::min<uint64_t>(count, node.size - std::min(node.position, node.size));
     if (++node.reads == node.config.shortRead)
         n /= 2;
-    memcpy(data, node.flash + node.position, n);
+    if (!flashBytes(node, node.position, data, n))
+        return fail(EIO);
     trace("flash read 0x%" PRIx64 " %zu = %zu", node.position, count, n);
     node.position += n;
     return ssize_t(n);
@@ -476,8 +499,8 @@ int close(int fd)
     auto it = nodes.find(fd);
     if (it != nodes.end()) {
         trace("%s close", nodeName(it->second.node));
-        if (it->second.flash)
-            munmap(it->second.flash, it->second.size);
+        if (it->second.flashFile >= 0)
+            real(it->second.flashFile);
         nodes.erase(it);
         if (fd < fastTableSize)
             served[fd].store(false, std::memory_order_release);

@@ -419,6 +419,11 @@ void TestMainWindow::timeFormat()
 {
     QCOMPARE(durationText(3725), QStringLiteral("01:02:05"));
     QCOMPARE(durationText(90000), QStringLiteral("01:00:00"));
+    // The same as the UTC time of day, over the whole unsigned range.
+    for (quint32 seconds : {0u, 59u, 86399u, 86400u, 1406615411u, 4294967295u})
+        QCOMPARE(
+            durationText(seconds),
+            QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(QStringLiteral("hh:mm:ss")));
     QCOMPARE(remainingTimeText(30, 30000, 25), QStringLiteral("00:01:30"));
     QCOMPARE(remainingTimeText(5, 5000, 0), QStringLiteral(" - "));
 }

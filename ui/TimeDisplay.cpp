@@ -1,10 +1,25 @@
 #include "TimeDisplay.h"
 
-#include <QDateTime>
+namespace {
 
+void putTwoDigits(QChar *at, quint32 value)
+{
+    at[0] = QLatin1Char(char('0' + value / 10));
+    at[1] = QLatin1Char(char('0' + value % 10));
+}
+
+} // namespace
+
+// The UTC time of day of the moment that many seconds after the epoch. Worked out by hand, not
+// through QDateTime: the window shows it after every progress report of a running update.
 QString durationText(quint32 seconds)
 {
-    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(QStringLiteral("hh:mm:ss"));
+    const quint32 timeOfDay = seconds % 86400;
+    QString text(8, QLatin1Char(':'));
+    putTwoDigits(text.data(), timeOfDay / 3600);
+    putTwoDigits(text.data() + 3, timeOfDay / 60 % 60);
+    putTwoDigits(text.data() + 6, timeOfDay % 60);
+    return text;
 }
 
 QString remainingTimeText(qint64 elapsedSeconds, qint64 elapsedMs, int progress)
