@@ -81,6 +81,21 @@ void SimulatedDevice::clearTrace()
     QFile::resize(path(QStringLiteral("trace.txt")), 0);
 }
 
+bool SimulatedDevice::holdsComponent(const QString &imagePath,
+                                     const QList<ImageComponent> &components, int index) const
+{
+    QFile file(imagePath);
+    file.open(QIODevice::ReadOnly);
+    const QByteArray image = file.readAll();
+    int offset = 0;
+    for (int i = 0; i < index; ++i)
+        offset += 32 + components[i].data.size();
+    const int size = 32 + components[index].data.size();
+    QByteArray expected = image.mid(offset + 32, size);
+    expected.append(QByteArray(size - expected.size(), char(0xFF)));
+    return flash(components[index].flashAddress, size) == expected;
+}
+
 QString SimulatedDevice::makeImage(const QList<ImageComponent> &components,
                                    const QString &name) const
 {

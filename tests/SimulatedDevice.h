@@ -26,6 +26,10 @@ public:
     void clearTrace();
 
     QString path(const QString &name) const { return dir.filePath(name); }
+    // Whether the flash holds component index of the packed image over its whole range: the
+    // image's bytes from 32 bytes into the block on, erased where they lie past the file's end.
+    bool holdsComponent(const QString &imagePath, const QList<ImageComponent> &components,
+                        int index) const;
     // Packs the components into an image in the temporary folder and returns its path.
     QString makeImage(const QList<ImageComponent> &components,
                       const QString &name = QStringLiteral("image.tarnru")) const;

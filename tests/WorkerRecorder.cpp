@@ -3,6 +3,8 @@
 #include "UpdaterThread.h"
 
 #include <QMutexLocker>
+#include <QSignalSpy>
+#include <QThread>
 
 WorkerRecorder::WorkerRecorder(UpdaterThread *worker)
 {
@@ -58,6 +60,23 @@ QList<int> WorkerRecorder::values(const QString &kind) const
 int WorkerRecorder::finishedCount() const
 {
     return events().count(QStringLiteral("finished"));
+}
+
+std::unique_ptr<WorkerRecorder> runUpdate(const QString &imagePath)
+{
+    QThread thread;
+    auto *worker = new UpdaterThread;
+    worker->setFilename(imagePath);
+    auto recorder = std::make_unique<WorkerRecorder>(worker);
+    worker->moveToThread(&thread);
+    QObject::connect(&thread, &QThread::started, worker, &UpdaterThread::process);
+    QObject::connect(worker, &UpdaterThread::finished, &thread, &QThread::quit);
+    QObject::connect(worker, &UpdaterThread::finished, worker, &QObject::deleteLater);
+    QSignalSpy stopped(&thread, &QThread::finished);
+    thread.start();
+    if (!stopped.wait(120000))
+        qFatal("the update did not end");
+    return recorder;
 }
 
 namespace {

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <memory>
+
 class UpdaterThread;
 
 // Everything a worker reports, in order: "status:<text>", "current:<n>", "total:<n>", and
@@ -26,6 +28,10 @@ private:
     mutable QMutex mutex;
     QStringList recorded;
 };
+
+// Runs a whole update of the image as the window does, the worker in its own QThread, and
+// returns what it reported.
+std::unique_ptr<WorkerRecorder> runUpdate(const QString &imagePath);
 
 // Qt's debug lines, as Qt's default handler would print them, captured from every thread.
 class DebugLog
