@@ -28,6 +28,8 @@
 
 namespace {
 
+// The driver's side of the interface, written out here rather than taken from the program's
+// header, so that a wrong number in the program cannot be hidden by the simulator sharing it.
 constexpr const char *mailboxPath = "/dev/tarn_mailbox";
 constexpr const char *flashPath = "/dev/tarn_flash";
 constexpr unsigned long requestMailbox = 0xC008420A;
@@ -432,6 +434,21 @@ ssize_t flashRead(OpenNode &node, uint8_t *data, size_t count)
     return ssize_t(n);
 }
 
+// Serves one call under the lock, then lets the device's time pass outside it.
+template <typename Serve> auto serveTimed(int fd, Serve serve)
+{
+    timespec deadline{};
+    decltype(serve(nodes.at(fd), deadline)) result;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        result = serve(nodes.at(fd), deadline);
+    }
+    const int error = errno;
+    waitFor(deadline);
+    errno = error;
+    return result;
+}
+
 template <typename Pass> int serveOrPass(const char *path, Pass pass)
 {
     const int fd = path ? serveOpen(path) : -2;
@@ -518,23 +535,13 @@ int ioctl(int fd, unsigned long request, ...)
     if (!isServed(fd))
         return real(fd, request, argument);
 
-    timespec deadline{};
-    int result;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        OpenNode &node = nodes.at(fd);
-        if (node.node == Node::Mailbox) {
-            result = request == requestMailbox
-                         ? mailboxRequest(node, reinterpret_cast<uint32_t *>(argument))
-                         : fail(ENOTTY);
-        } else {
-            result = flashRequest(node, request, argument, deadline);
-        }
-    }
-    const int error = errno;
-    waitFor(deadline);
-    errno = error;
-    return result;
+    return serveTimed(fd, [&](OpenNode &node, timespec &deadline) {
+        if (node.node == Node::Flash)
+            return flashRequest(node, request, argument, deadline);
+        return request == requestMailbox
+                   ? mailboxRequest(node, reinterpret_cast<uint32_t *>(argument))
+                   : fail(ENOTTY);
+    });
 }
 
 off_t lseek(int fd, off_t offset, int whence)
@@ -578,19 +585,11 @@ ssize_t write(int fd, const void *buffer, size_t count)
     static const auto real = next<WriteFn>("write");
     if (!isServed(fd))
         return real(fd, buffer, count);
-    timespec deadline{};
-    ssize_t result;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        OpenNode &node = nodes.at(fd);
-        result = node.node == Node::Mailbox
-                     ? fail(EINVAL)
-                     : flashWrite(node, static_cast<const uint8_t *>(buffer), count, deadline);
-    }
-    const int error = errno;
-    waitFor(deadline);
-    errno = error;
-    return result;
+    return serveTimed(fd, [&](OpenNode &node, timespec &deadline) {
+        return node.node == Node::Mailbox
+                   ? ssize_t(fail(EINVAL))
+                   : flashWrite(node, static_cast<const uint8_t *>(buffer), count, deadline);
+    });
 }
 
 } // extern "C"
