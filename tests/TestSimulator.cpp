@@ -25,9 +25,6 @@ private slots:
     void weakBitsAreLostOnTheFirstProgrammingOnly();
     void shortTransfers_data();
     void shortTransfers();
-    void missingNodes_data();
-    void missingNodes();
-    void mailboxAnswers();
     void otherFilesAreUntouched();
 
 private:
@@ -165,50 +162,6 @@ void TestSimulator::shortTransfers()
     QCOMPARE(transfer(), ssize_t(1024));
     QCOMPARE(lseek(fd, 0, SEEK_CUR), off_t(2560));
     close(fd);
-}
-
-void TestSimulator::missingNodes_data()
-{
-    QTest::addColumn<QByteArray>("setting");
-    QTest::addColumn<QString>("node");
-    QTest::newRow("mailbox") << QByteArray("MAILBOX") << QString(mailboxNodePath);
-    QTest::newRow("flash") << QByteArray("FLASH_NODE") << QString(flashNodePath);
-}
-
-void TestSimulator::missingNodes()
-{
-    QFETCH(QByteArray, setting);
-    QFETCH(QString, node);
-    SimulatedDevice device;
-    device.set(setting.constData(), "missing");
-    errno = 0;
-    QCOMPARE(open(QFile::encodeName(node).constData(), O_RDWR), -1);
-    QCOMPARE(errno, ENOENT);
-}
-
-void TestSimulator::mailboxAnswers()
-{
-    SimulatedDevice device;
-    device.set("SOFTWARE", "0x11223344");
-    device.set("MAILBOX_FAIL", "3");
-    const int fd = open(mailboxNodePath, O_RDWR);
-    MailboxRequest request{0x101, {}};
-    QCOMPARE(ioctl(fd, IOCTL_MAILBOX, &request), 0);
-    QCOMPARE(request.data[0], 0x11223344u);
-    QCOMPARE(request.code, 0x101u);
-    request = MailboxRequest{0x999, {}};
-    QVERIFY(ioctl(fd, IOCTL_MAILBOX, &request) < 0);
-    request = MailboxRequest{0x201, {}};
-    QVERIFY(ioctl(fd, IOCTL_MAILBOX, &request) < 0);
-    QVERIFY(write(fd, "x", 1) < 0);
-    close(fd);
-
-    device.set("MAILBOX_STATUS", "0xF");
-    const int again = open(mailboxNodePath, O_RDWR);
-    request = MailboxRequest{0x201, {}};
-    QCOMPARE(ioctl(again, IOCTL_MAILBOX, &request), 0);
-    QCOMPARE(request.code, 0x20Fu);
-    close(again);
 }
 
 void TestSimulator::otherFilesAreUntouched()

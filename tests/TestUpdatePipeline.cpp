@@ -118,7 +118,15 @@ void TestUpdatePipeline::sharesFollowComponentSizes()
 
 void TestUpdatePipeline::statusTextsOfAComponent()
 {
+    DebugLog log;
     update(device->makeImage({{"ONE", 0, 0x20000, 0, componentData(1000)}}));
+    const QString erase = "int UpdaterThread::eraseFlash(int, u_int32_t, u_int32_t)";
+    QCOMPARE(log.lines(),
+             QStringList({"int UpdaterThread::unlockFlash(int)", erase, erase,
+                          "int UpdaterThread::writeToFlash(int, QFile&, u_int32_t, u_int32_t, "
+                          "u_int32_t)",
+                          "int UpdaterThread::verifyAndRepair(int, QFile&, u_int32_t, u_int32_t, "
+                          "u_int32_t)"}));
     QCOMPARE(
         recorder->statusTexts(),
         QStringList({"Updater initialization...", "Started erasing Flash memory...",
@@ -178,6 +186,8 @@ void TestUpdatePipeline::failures()
     QCOMPARE(device->traceMatching("flash open$").size(), setting == "FLASH_NODE" ? 0 : 1);
     QCOMPARE(device->traceMatching("flash close").size(), setting == "FLASH_NODE" ? 0 : 1);
     QCOMPARE(device->traceMatching("FLASH_UNLOCK").size(), setting == "FLASH_NODE" ? 0 : 1);
+    QCOMPARE(recorder->statusTexts().contains("Error unlocking Flash memory."),
+             setting == "UNLOCK");
     // The component after the failed one is not touched.
     QCOMPARE(device->flash(0x100000, 16), QByteArray(16, '\x5A'));
 }

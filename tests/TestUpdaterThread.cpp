@@ -32,8 +32,6 @@ private slots:
     void cleanup();
 
     void reportTruncatesAndEmitsCurrentFirst();
-    void unlockSendsTheToken_data();
-    void unlockSendsTheToken();
     void eraseCoversEveryPageOnce_data();
     void eraseCoversEveryPageOnce();
     void eraseStopsAtARefusedPage();
@@ -98,30 +96,6 @@ void TestUpdaterThread::reportTruncatesAndEmitsCurrentFirst()
     worker->reportProgress(0, 0.0f);
     worker->reportProgress(3, 0.999f);
     QCOMPARE(recorder->events(), QStringList({"current:0", "total:0", "current:99", "total:0"}));
-}
-
-void TestUpdaterThread::unlockSendsTheToken_data()
-{
-    QTest::addColumn<QByteArray>("fault");
-    QTest::addColumn<QStringList>("texts");
-    QTest::newRow("accepted") << QByteArray() << QStringList();
-    QTest::newRow("refused") << QByteArray("refuse")
-                             << QStringList{"Error unlocking Flash memory."};
-}
-
-void TestUpdaterThread::unlockSendsTheToken()
-{
-    QFETCH(QByteArray, fault);
-    QFETCH(QStringList, texts);
-    device->set("UNLOCK", fault);
-    const int node = open(flashNodePath, O_RDWR);
-    DebugLog log;
-    const int result = worker->unlockFlash(node);
-    close(node);
-    QCOMPARE(result < 0, !fault.isEmpty());
-    QCOMPARE(recorder->statusTexts(), texts);
-    QCOMPARE(log.lines(), QStringList{"int UpdaterThread::unlockFlash(int)"});
-    QCOMPARE(device->traceMatching("FLASH_UNLOCK").size(), 1);
 }
 
 void TestUpdaterThread::eraseCoversEveryPageOnce_data()
