@@ -97,6 +97,7 @@ private slots:
     void extensionCheck();
     void fileChoice();
     void imageInfoIsModeless();
+    void confirmationListsTheImageToBeWritten();
     void timeFormat();
     void updatesThroughTheWindow();
     void failedUpdateEndsTheSameWay();
@@ -413,6 +414,27 @@ void TestMainWindow::imageInfoIsModeless()
     QVERIFY(!dialog->isModal());
     QCOMPARE(dialog->findChild<QListWidget *>()->count(), 1);
     QVERIFY(child<QPushButton>("startUpdateButton")->isEnabled());
+}
+
+void TestMainWindow::confirmationListsTheImageToBeWritten()
+{
+    makeWindow();
+    auto *name = child<QLineEdit>("filenameLineEdit");
+    name->setText(device->makeImage({{"OLD", 0, 0, 0, "x"}}, "old.tarnru"));
+    child<QPushButton>("imageInfoButton")->click();
+    name->setText(device->makeImage({{"NEW1", 0, 0, 0, "x"}, {"NEW2", 0, 0, 0, "y"}}));
+
+    int rows = -1;
+    bool modal = false;
+    QTimer::singleShot(100, qApp, [&] {
+        auto *dialog = window->findChild<QDialog *>();
+        rows = dialog->findChild<QListWidget *>()->count();
+        modal = QApplication::activeModalWidget() == dialog;
+        dialog->reject();
+    });
+    child<QPushButton>("startUpdateButton")->click();
+    QCOMPARE(rows, 2);
+    QVERIFY(modal);
 }
 
 void TestMainWindow::timeFormat()

@@ -110,6 +110,9 @@ void MainWindow::startUpdateButton_released()
         return;
     }
 
+    // A dialog still open from "Get Image Info" would neither reread the image nor become
+    // modal: the confirmation must list the image that is about to be written.
+    imageInfoDialog->hide();
     imageInfoDialog->setFilename(filename);
     if (imageInfoDialog->exec() == 0)
         return;
