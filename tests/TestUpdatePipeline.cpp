@@ -30,6 +30,8 @@ private slots:
     void failures();
     void unusableImagesLeaveTheFlashAlone_data();
     void unusableImagesLeaveTheFlashAlone();
+    void componentsMustNotSharePages_data();
+    void componentsMustNotSharePages();
 
 private:
     void update(const QString &imagePath) { recorder = runUpdate(imagePath); }
@@ -229,6 +231,34 @@ void TestUpdatePipeline::unusableImagesLeaveTheFlashAlone()
     QCOMPARE(recorder->finishedCount(), 1);
     QCOMPARE(recorder->statusTexts().last(), text.replace("%1", path));
     QVERIFY(device->traceMatching("flash").isEmpty());
+}
+
+void TestUpdatePipeline::componentsMustNotSharePages_data()
+{
+    QTest::addColumn<quint32>("second");
+    QTest::addColumn<QString>("text");
+    // The first component, at 0x40000 with its header, fills its one page exactly.
+    QTest::newRow("next page") << 0x60000u << done;
+    QTest::newRow("same page") << 0x50000u
+                               << "Components at 0x40000 and 0x50000 share a flash page.";
+    QTest::newRow("same address") << 0x40000u
+                                  << "Components at 0x40000 and 0x40000 share a flash page.";
+}
+
+// A component's erase would wipe what an earlier one wrote into a page they share.
+void TestUpdatePipeline::componentsMustNotSharePages()
+{
+    QFETCH(quint32, second);
+    QFETCH(QString, text);
+    const QList<ImageComponent> components{{"A", 0, 0x40000, 0, componentData(0x20000 - 32)},
+                                           {"B", 0, second, 0, componentData(100, 2)}};
+    const QString path = device->makeImage(components);
+    update(path);
+    QCOMPARE(recorder->statusTexts().last(), text);
+    if (text == done)
+        QVERIFY(flashHoldsImage(components, path));
+    else
+        QVERIFY(device->traceMatching("flash").isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestUpdatePipeline)

@@ -13,9 +13,11 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -281,6 +283,30 @@ QString UpdaterThread::imageProblem(int readResult, const QList<ComponentRecord>
             return at + QStringLiteral(" is too large.");
         if (quint64(component.flashAddress) + component.size > 0x100000000ull)
             return at + QStringLiteral(" runs past the end of the flash address space.");
+    }
+    // Each component's erase would wipe whatever an earlier one wrote into a page they share,
+    // and the update would end in "Done" over a flash that does not hold the image.
+    struct PageSpan
+    {
+        quint64 first;
+        quint64 last;
+        u_int32_t address;
+    };
+    std::vector<PageSpan> spans;
+    for (const ComponentRecord &component : components) {
+        const u_int32_t erases = qMax<u_int32_t>(pagesIn(component.size), 1);
+        const quint64 first = component.flashAddress / flashPageSize;
+        const quint64 last =
+            (quint64(component.flashAddress) + quint64(erases - 1) * flashPageSize) / flashPageSize;
+        spans.push_back({first, last, component.flashAddress});
+    }
+    std::sort(spans.begin(), spans.end(),
+              [](const PageSpan &a, const PageSpan &b) { return a.first < b.first; });
+    for (size_t i = 1; i < spans.size(); ++i) {
+        if (spans[i].first <= spans[i - 1].last)
+            return QStringLiteral("Components at 0x") + hex(spans[i - 1].address) +
+                   QStringLiteral(" and 0x") + hex(spans[i].address) +
+                   QStringLiteral(" share a flash page.");
     }
     return QString();
 }
