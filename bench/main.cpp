@@ -250,10 +250,16 @@ WindowRun windowUpdate(const QString &path)
             longestGap = std::max(longestGap, now - lastBeat);
         lastBeat = now;
     });
-    QTimer::singleShot(20, [] {
-        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+    // Accepts the confirmation as soon as it is up.
+    QTimer confirm;
+    confirm.setInterval(10);
+    QObject::connect(&confirm, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            confirm.stop();
             dialog->accept();
+        }
     });
+    confirm.start();
     updateFinishedAt = 0;
     button->click();
     const qint64 start = nowNs();

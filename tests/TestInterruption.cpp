@@ -2,6 +2,7 @@
 // and sleep, and the quit signals wait for the end of the update.
 
 #include "MainWindow.h"
+#include "ModalAnswer.h"
 #include "ShutdownInhibitor.h"
 #include "SimulatedDevice.h"
 
@@ -117,10 +118,8 @@ void TestInterruption::startUpdate()
 {
     window->findChild<QLineEdit *>("filenameLineEdit")
         ->setText(device->makeImage({{"APP", 0, 0x100000, 0, componentData(300000)}}));
-    QTimer::singleShot(50, qApp, [] {
-        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
-            dialog->accept();
-    });
+    ModalAnswer confirmation;
+    answerNextModal(&confirmation, true);
     window->findChild<QPushButton *>("startUpdateButton")->click();
     QVERIFY(!window->findChild<QPushButton *>("startUpdateButton")->isEnabled());
 }

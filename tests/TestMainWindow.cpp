@@ -1,4 +1,5 @@
 #include "MainWindow.h"
+#include "ModalAnswer.h"
 #include "SimulatedDevice.h"
 #include "StartupOptions.h"
 #include "TimeDisplay.h"
@@ -14,41 +15,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include <functional>
-
 namespace {
-
-struct ModalAnswer
-{
-    QString title;
-    QString text;
-};
-
-// Hands the next modal window (a message box or a dialog) to handle once it is up.
-void onNextModal(const std::function<void(QDialog *)> &handle)
-{
-    QTimer::singleShot(10, qApp, [=] {
-        auto *modal = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (modal)
-            handle(modal);
-        else
-            onNextModal(handle);
-    });
-}
-
-// Notes what the next modal window says and accepts or rejects it, as a user would.
-void answerNextModal(ModalAnswer *answer, bool accept)
-{
-    onNextModal([=](QDialog *modal) {
-        answer->title = modal->windowTitle();
-        if (auto *box = qobject_cast<QMessageBox *>(modal))
-            answer->text = box->text();
-        if (accept)
-            modal->accept();
-        else
-            modal->reject();
-    });
-}
 
 // A layout's entries as text: a widget or layout by its object name, a spacer by its size hint
 // and policies.
