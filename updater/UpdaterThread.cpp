@@ -60,11 +60,12 @@ void readComponentData(QFile &image, u_int32_t fileOffset, u_int32_t length, cha
 
 // The node may take or deliver fewer bytes than asked for; the rest is asked for again until
 // it refuses. A request is made even for no bytes at all. Returns the bytes transferred.
-size_t writeAll(int fd, const char *data, size_t count)
+template <typename Byte, typename Transfer>
+size_t transferAll(Byte *data, size_t count, Transfer transfer)
 {
     size_t done = 0;
     do {
-        const ssize_t n = write(fd, data + done, count - done);
+        const ssize_t n = transfer(data + done, count - done);
         if (n <= 0)
             break;
         done += size_t(n);
@@ -72,23 +73,17 @@ size_t writeAll(int fd, const char *data, size_t count)
     return done;
 }
 
-size_t readAll(int fd, char *data, size_t count)
+size_t writeAll(int fd, const char *data, size_t count)
 {
-    size_t done = 0;
-    do {
-        const ssize_t n = read(fd, data + done, count - done);
-        if (n <= 0)
-            break;
-        done += size_t(n);
-    } while (done < count);
-    return done;
+    return transferAll(data, count, [fd](const char *at, size_t n) { return write(fd, at, n); });
 }
 
 // Reads flash content; bytes that could not be read are set to differ from the image, so that
 // an unread word can never pass for a correct one.
 void readFlash(int fd, char *flash, const char *image, size_t count)
 {
-    for (size_t i = readAll(fd, flash, count); i < count; ++i)
+    const auto readSome = [fd](char *at, size_t n) { return read(fd, at, n); };
+    for (size_t i = transferAll(flash, count, readSome); i < count; ++i)
         flash[i] = char(~image[i]);
 }
 
