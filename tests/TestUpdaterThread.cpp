@@ -46,6 +46,7 @@ private slots:
     void pageThatNeverVerifiesIsGivenUp();
 
 private:
+    void reopenFlash();
     // Writes a one-block image whose data is the given bytes and opens it for the worker.
     void useImage(const QByteArray &data);
     void prepareFlash(quint32 address, const QByteArray &bytes);
@@ -62,6 +63,15 @@ void TestUpdaterThread::init()
     device = new SimulatedDevice;
     worker = new UpdaterThread;
     recorder = new WorkerRecorder(worker);
+    fd = -1;
+    reopenFlash();
+}
+
+// Opens the flash node afresh, so that the simulator reads its settings again, and unlocks it.
+void TestUpdaterThread::reopenFlash()
+{
+    if (fd >= 0)
+        close(fd);
     fd = open(flashNodePath, O_RDWR);
     QVERIFY(fd >= 0);
     QVERIFY(ioctl(fd, IOCTL_FLASH_UNLOCK, "mindful!!") >= 0);
@@ -123,12 +133,10 @@ void TestUpdaterThread::eraseCoversEveryPageOnce()
     QFETCH(QStringList, pages);
     QFETCH(QList<int>, current);
     if (length > 0x1000000) {
-        close(fd);
         device->set("FLASH_SIZE", "0x2000000");
         device->set("TRACE", "");
         QFile::remove(device->path("flash.bin"));
-        fd = open(flashNodePath, O_RDWR);
-        ioctl(fd, IOCTL_FLASH_UNLOCK, "mindful!!");
+        reopenFlash();
     }
     QCOMPARE(worker->eraseFlash(fd, address, length), 0);
 
@@ -144,9 +152,7 @@ void TestUpdaterThread::eraseCoversEveryPageOnce()
 void TestUpdaterThread::eraseStopsAtARefusedPage()
 {
     device->set("ERASE_FAIL", "0x40000:1");
-    close(fd);
-    fd = open(flashNodePath, O_RDWR);
-    ioctl(fd, IOCTL_FLASH_UNLOCK, "mindful!!");
+    reopenFlash();
     QVERIFY(worker->eraseFlash(fd, 0x40000, 0x30000) < 0);
     QCOMPARE(recorder->statusTexts(),
              QStringList({"Erasing page at 0x40000", "Error erasing page at 0x40000"}));
@@ -253,9 +259,7 @@ void TestUpdaterThread::repairs()
     onFlash.replace(int(offset), 4, word(flashWord));
     useImage(data);
     device->set("WEAK_BITS", weakBits);
-    close(fd);
-    fd = open(flashNodePath, O_RDWR);
-    ioctl(fd, IOCTL_FLASH_UNLOCK, "mindful!!");
+    reopenFlash();
     prepareFlash(address, onFlash);
 
     DebugLog log;
@@ -298,9 +302,7 @@ void TestUpdaterThread::unreadableFlashIsNeverTakenAsCorrect()
     useImage(data);
     prepareFlash(0x40000, QByteArray(4096, '\0'));
     device->set("SHORT_READ", "3");
-    close(fd);
-    fd = open(flashNodePath, O_RDWR);
-    ioctl(fd, IOCTL_FLASH_UNLOCK, "mindful!!");
+    reopenFlash();
     QCOMPARE(worker->verifyAndRepair(fd, image, 0, 0x40000, 4096), 0);
     QCOMPARE(device->flash(0x40000, 4096), data);
 }
@@ -310,9 +312,7 @@ void TestUpdaterThread::pageThatNeverVerifiesIsGivenUp()
     const QByteArray data(2048, char(0xFF));
     useImage(data);
     device->set("STUCK_BITS", "0x60010:0x01");
-    close(fd);
-    fd = open(flashNodePath, O_RDWR);
-    ioctl(fd, IOCTL_FLASH_UNLOCK, "mindful!!");
+    reopenFlash();
     ioctl(fd, IOCTL_FLASH_ERASE, 0x60000u);
     QVERIFY(worker->verifyAndRepair(fd, image, 0, 0x60000, 2048) < 0);
     QCOMPARE(recorder->statusTexts().last(),
