@@ -11,6 +11,9 @@ const char *const settings[] = {"SOFTWARE",     "TIMESTAMP",   "PID",        "MA
                                 "UNLOCK",       "ERASE_FAIL",  "STUCK_BITS", "WEAK_BITS",
                                 "SHORT_READ",   "SHORT_WRITE", "ERASE_US",   "WRITE_US_PER_KIB"};
 
+// Large enough for every test's components, small enough to create in an instant.
+constexpr int flashSize = 0x1000000;
+
 QByteArray variable(const char *name)
 {
     return QByteArray("VORLAN_SIM_") + name;
@@ -24,7 +27,7 @@ SimulatedDevice::SimulatedDevice()
         qunsetenv(variable(name));
     qputenv("VORLAN_SIM_FLASH", QFile::encodeName(path(QStringLiteral("flash.bin"))));
     qputenv("VORLAN_SIM_TRACE", QFile::encodeName(path(QStringLiteral("trace.txt"))));
-    set("FLASH_SIZE", "0x1000000");
+    set("FLASH_SIZE", QByteArray::number(flashSize));
 }
 
 SimulatedDevice::~SimulatedDevice()
@@ -55,7 +58,7 @@ void SimulatedDevice::writeFlash(quint32 address, const QByteArray &bytes)
 {
     QFile file(path(QStringLiteral("flash.bin")));
     if (file.size() == 0 && file.open(QIODevice::WriteOnly)) {
-        file.write(QByteArray(0x1000000, char(0xFF)));
+        file.write(QByteArray(flashSize, char(0xFF)));
         file.close();
     }
     if (file.open(QIODevice::ReadWrite) && file.seek(address))
