@@ -264,8 +264,11 @@ int serveOpen(const char *path)
         trace("%s open = -1 no flash file", nodeName(kind));
         return fail(EIO);
     }
+    // The flash node's descriptor is one of the flash file itself, so that a lock the program
+    // takes on the node guards this simulated flash and no other.
     static const auto realOpen = next<OpenFn>("open");
-    const int fd = realOpen("/dev/null", O_RDWR | O_CLOEXEC);
+    const char *target = kind == Node::Flash ? node.config.flashFile.c_str() : "/dev/null";
+    const int fd = realOpen(target, O_RDWR | O_CLOEXEC);
     if (fd < 0) {
         if (node.flashFile >= 0)
             next<CloseFn>("close")(node.flashFile);
