@@ -5,11 +5,16 @@
 #include <QtEndian>
 
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr qint64 headerSize = 32;
 constexpr qint64 blockLengthOffset = 28;
+// No real image has more; a file of tiny blocks would otherwise make tens of thousands of rows.
+constexpr int componentLimit = 256;
 
 bool readAt(QFile &file, qint64 offset, char *buffer, qint64 length)
 {
@@ -18,10 +23,23 @@ bool readAt(QFile &file, qint64 offset, char *buffer, qint64 length)
 
 } // namespace
 
+bool openImageFile(QFile &file, const QString &filename)
+{
+    const int fd = open(QFile::encodeName(filename).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return false;
+    }
+    return file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+}
+
 int readImageComponents(const QString &filename, QList<ComponentRecord> &components)
 {
-    QFile file(filename);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!openImageFile(file, filename)) {
         qDebug() << "Failed opening file: " << filename;
         return -1;
     }
@@ -31,8 +49,9 @@ int readImageComponents(const QString &filename, QList<ComponentRecord> &compone
     if (fileSize > 0xFFFFFFFF)
         return -1;
     qint64 offset = 0;
+    int records = 0;
     // Every step moves forward by at least one byte, so the walk ends within the file's size.
-    while (offset + headerSize <= fileSize) {
+    while (offset + headerSize <= fileSize && records < componentLimit) {
         uchar words[16];
         uchar lengthWord[4];
         if (!readAt(file, offset, reinterpret_cast<char *>(words), sizeof words) ||
@@ -49,11 +68,13 @@ int readImageComponents(const QString &filename, QList<ComponentRecord> &compone
         record.fileOffset = static_cast<u_int32_t>(offset);
         record.size = blockLength != 0 ? blockLength : static_cast<u_int32_t>(fileSize - offset);
         components.append(record);
+        ++records;
 
         if (blockLength == 0)
             return 0;
         offset += blockLength;
     }
-    // The chain ran into the end of the file before a block said it was the last one.
+    // The chain ran into the end of the file, or past the limit, before a block said it was the
+    // last one.
     return -1;
 }

@@ -4,9 +4,15 @@
 
 #include <QList>
 
+class QFile;
 class QString;
 
 // Walks the chain of component blocks in the named image and appends one record per block.
-// Returns 0 after the last block; -1 when the file cannot be opened (nothing appended) or when
-// the chain leaves the file, in which case the records read before the break stay appended.
+// Returns 0 after the last block; -1 when the file cannot be opened (nothing appended), when
+// the chain leaves the file, or after 256 records of a chain that goes on, in which case the
+// records read before stay appended.
 int readImageComponents(const QString &filename, QList<ComponentRecord> &components);
+
+// Opens an image for reading. Only a regular file is an image: a FIFO or a device would block
+// the open or the reads, so they are refused like a file that does not exist.
+bool openImageFile(QFile &file, const QString &filename);
