@@ -5,6 +5,8 @@
 
 #include <sys/types.h>
 
+#include <functional>
+
 class QFile;
 struct ComponentRecord;
 
@@ -24,7 +26,9 @@ public:
     // being fraction done. Stages: 0 erase, 1 write, 2 read-back, 3 compare.
     void reportProgress(int stage, float fraction);
 
-    // The flash operations; each returns a negative value when it failed.
+    // The flash operations, on a component's data: length bytes at the flash address, taken
+    // from the image 32 bytes after the block's file offset. Each returns a negative value when
+    // it failed.
     int unlockFlash(int fd);
     int eraseFlash(int fd, u_int32_t address, u_int32_t length);
     int writeToFlash(int fd, QFile &file, u_int32_t fileOffset, u_int32_t address,
@@ -43,9 +47,15 @@ public slots:
 
 private:
     QString imageProblem(int readResult, const QList<ComponentRecord> &components) const;
+    static QString sharedPage(const QList<ComponentRecord> &components);
+    QString readErrorText() const;
     bool updateComponents(int fd, QFile &image, const QList<ComponentRecord> &components);
+    void transferBlocks(int fd, u_int32_t address, u_int32_t length, int stage,
+                        const QString &announcement,
+                        const std::function<bool(u_int32_t offset, u_int32_t count)> &transfer);
     void repairPage(int fd, const char *fileBuffer, u_int32_t address, u_int32_t offset);
     bool allocated(const void *buffer);
+    bool readImage(QFile &image, u_int32_t fileOffset, u_int32_t length, char *buffer);
 
     QString filename;
     float componentShare;
