@@ -36,6 +36,11 @@ bool openImageFile(QFile &file, const QString &filename)
     return file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
 }
 
+QString componentName(const ComponentRecord &record)
+{
+    return QString::fromUtf8(record.name, int(qstrnlen(record.name, sizeof record.name)));
+}
+
 int readImageComponents(const QString &filename, QList<ComponentRecord> &components)
 {
     QFile file;

@@ -16,3 +16,6 @@ int readImageComponents(const QString &filename, QList<ComponentRecord> &compone
 // Opens an image for reading. Only a regular file is an image: a FIFO or a device would block
 // the open or the reads, so they are refused like a file that does not exist.
 bool openImageFile(QFile &file, const QString &filename);
+
+// A component's name as text: its name bytes up to the first zero byte, decoded as UTF-8.
+QString componentName(const ComponentRecord &record);

@@ -16,11 +16,6 @@ QString versionText(u_int32_t version)
            QString::number((version >> 8) & 0xFF) + QString::number(version & 0xFF);
 }
 
-QString nameText(const ComponentRecord &record)
-{
-    return QString::fromUtf8(record.name, qstrnlen(record.name, sizeof record.name));
-}
-
 } // namespace
 
 ImageInfoDialog::ImageInfoDialog(QWidget *parent) : QDialog(parent), ui(new Ui::ImageInfoDialog)
@@ -35,13 +30,21 @@ ImageInfoDialog::~ImageInfoDialog()
 
 void ImageInfoDialog::setFilename(const QString &filename)
 {
+    const bool another = filename != this->filename;
     this->filename = filename;
     ui->filenameLineEdit->setText(filename);
+    if (another && isVisible())
+        listComponents();
 }
 
 void ImageInfoDialog::showEvent(QShowEvent *)
 {
     qDebug() << "virtual void ImageInfoDialog::showEvent(QShowEvent*)";
+    listComponents();
+}
+
+void ImageInfoDialog::listComponents()
+{
     ui->listWidget->clear();
 
     QList<ComponentRecord> components;
@@ -51,7 +54,7 @@ void ImageInfoDialog::showEvent(QShowEvent *)
         row->setSizeHint(QSize(465, 128));
         ui->listWidget->insertItem(ui->listWidget->count(), row);
         auto *item = new ImageItem;
-        item->setFields(nameText(record), versionText(record.version),
+        item->setFields(componentName(record), versionText(record.version),
                         QString::number(record.minHW),
                         QStringLiteral("0x") + QString::number(record.flashAddress, 16),
                         QString::number(record.size));

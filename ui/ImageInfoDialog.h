@@ -7,7 +7,8 @@ class ImageInfoDialog;
 }
 
 // Lists the components of an update image. The image is read again every time the dialog is
-// shown, so it always shows the file as it is now.
+// shown, so it always shows the file as it is now, and when another file is named while it is
+// visible, so that it never shows one file's name over another file's components.
 class ImageInfoDialog : public QDialog
 {
     Q_OBJECT
@@ -22,6 +23,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void listComponents();
+
     Ui::ImageInfoDialog *ui;
     QString filename;
 };

@@ -1,12 +1,15 @@
 #include "MainWindow.h"
 #include "ui_MainWindow.h"
 
+#include "DisplayLossGuard.h"
 #include "ImageInfoDialog.h"
+#include "ImageReader.h"
 #include "InstalledVersions.h"
 #include "InterruptGuard.h"
 #include "ShutdownInhibitor.h"
 #include "StartupOptions.h"
 #include "TimeDisplay.h"
+#include "UpdateVerdict.h"
 #include "UpdaterThread.h"
 #include "VorlanDriver.h"
 
@@ -14,14 +17,27 @@
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QStyle>
 #include <QThread>
 #include <QTimer>
 
 namespace {
+
 const QString appVersion = QStringLiteral("1.1");
+
+QStringList dotSeparatedPieces(const QString &name)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(5, 14, 0)
+    return name.split(QLatin1Char('.'), Qt::SkipEmptyParts);
+#else
+    return name.split(QLatin1Char('.'), QString::SkipEmptyParts);
+#endif
 }
+
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
@@ -52,11 +68,28 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     imageInfoDialog = new ImageInfoDialog(this);
 
+    // A status text wider than the window would widen it: it is elided to the label's width.
+    ui->statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto *verdictBox = new QWidget(this);
+    auto *verdictLayout = new QHBoxLayout(verdictBox);
+    verdictLayout->setContentsMargins(0, 0, 0, 0);
+    verdictIcon = new QLabel(verdictBox);
+    verdictIcon->setObjectName(QStringLiteral("verdictIcon"));
+    verdictIcon->setAlignment(Qt::AlignTop);
+    verdictLabel = new QLabel(verdictBox);
+    verdictLabel->setObjectName(QStringLiteral("verdictLabel"));
+    verdictLabel->setWordWrap(true);
+    verdictLabel->setTextFormat(Qt::PlainText);
+    verdictLayout->addWidget(verdictIcon);
+    verdictLayout->addWidget(verdictLabel, 1);
+    statusBar()->addWidget(verdictBox, 1);
+
+    verdict = new UpdateVerdict(this);
+    new DisplayLossGuard(verdict, this);
     shutdownInhibitor = new ShutdownInhibitor(this);
     shutdownInhibitor->setObjectName(QStringLiteral("shutdownInhibitor"));
     interruptGuard = new InterruptGuard(this);
     connect(interruptGuard, &InterruptGuard::interrupted, this, [this] {
-        quitWhenFinished = true;
         statusBar()->showMessage(
             QStringLiteral("The tool will quit when the update has finished."));
     });
@@ -100,7 +133,7 @@ void MainWindow::on_imageInfoButton_clicked()
 void MainWindow::startUpdateButton_released()
 {
     const QString filename = ui->filenameLineEdit->text();
-    const QStringList pieces = filename.split(QLatin1Char('.'), Qt::SkipEmptyParts);
+    const QStringList pieces = dotSeparatedPieces(filename);
     const QString extension = pieces.isEmpty() ? QString() : pieces.last();
     if (extension != QLatin1String("tarnru")) {
         QMessageBox::warning(this, QStringLiteral("Invalid filename"),
@@ -120,9 +153,14 @@ void MainWindow::startUpdateButton_released()
     ui->startUpdateButton->setEnabled(false);
     shutdownInhibitor->acquire();
     interruptGuard->hold();
+    QList<ComponentRecord> components;
+    readImageComponents(filename, components);
+    verdictIcon->clear();
+    verdictLabel->clear();
     auto *thread = new QThread;
     auto *worker = new UpdaterThread;
     worker->setFilename(filename);
+    verdict->follow(worker, components);
     worker->moveToThread(thread);
     connect(thread, SIGNAL(started()), worker, SLOT(process()));
     connect(worker, SIGNAL(finished()), thread, SLOT(quit()));
@@ -132,6 +170,11 @@ void MainWindow::startUpdateButton_released()
     connect(worker, SIGNAL(updateCurrentProgress(int)), this, SLOT(updateCurrentProgress(int)));
     connect(worker, SIGNAL(updateTotalProgress(int)), this, SLOT(updateTotalProgress(int)));
     connect(worker, SIGNAL(updateStatusText(QString)), this, SLOT(updateStatusText(QString)));
+    // A held signal ends the tool once the worker's thread has stopped, whatever dialog is open.
+    connect(thread, &QThread::finished, this, [this] {
+        if (quitAfterUpdate)
+            QCoreApplication::exit(verdict->exitStatus());
+    });
     elapsedTimer->start();
     thread->start();
 }
@@ -149,7 +192,17 @@ void MainWindow::updateTotalProgress(int progress)
 
 void MainWindow::updateStatusText(QString text)
 {
-    ui->statusLabel->setText(text);
+    const QFontMetrics metrics = ui->statusLabel->fontMetrics();
+    const int width = ui->statusLabel->contentsRect().width();
+    // Most texts are short enough to fit however wide their letters are; only the others are
+    // measured, since the texts come block by block.
+    if (text.size() * metrics.maxWidth() <= width || metrics.horizontalAdvance(text) <= width) {
+        ui->statusLabel->setText(text);
+        ui->statusLabel->setToolTip(QString());
+        return;
+    }
+    ui->statusLabel->setText(metrics.elidedText(text, Qt::ElideMiddle, width));
+    ui->statusLabel->setToolTip(text);
 }
 
 void MainWindow::updateTimeLabels()
@@ -169,7 +222,18 @@ void MainWindow::updateFinished()
     qDebug() << "void MainWindow::updateFinished()";
 
     shutdownInhibitor->release();
-    interruptGuard->release();
-    if (quitWhenFinished)
-        close();
+    quitAfterUpdate = interruptGuard->release();
+    showVerdict();
+}
+
+void MainWindow::showVerdict()
+{
+    const bool failed = verdict->outcome() == UpdateVerdict::Failed;
+    const QStyle::StandardPixmap icon =
+        failed ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxInformation;
+    const int size = style()->pixelMetric(QStyle::PM_SmallIconSize);
+    verdictIcon->setPixmap(style()->standardIcon(icon).pixmap(size, size));
+    verdictLabel->setStyleSheet(
+        failed ? QStringLiteral("QLabel { color: #b00000; font-weight: bold; }") : QString());
+    verdictLabel->setText(verdict->text());
 }

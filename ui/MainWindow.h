@@ -5,7 +5,9 @@
 class ImageInfoDialog;
 class InterruptGuard;
 class QElapsedTimer;
+class QLabel;
 class ShutdownInhibitor;
+class UpdateVerdict;
 
 namespace Ui {
 class MainWindow;
@@ -35,12 +37,17 @@ private slots:
 
 private:
     void updateTimeLabels();
+    void showVerdict();
 
     Ui::MainWindow *ui;
     QElapsedTimer *elapsedTimer;
     ImageInfoDialog *imageInfoDialog;
-    // An update must not be cut short: shutdown, sleep and the quit signals wait for its end.
+    QLabel *verdictIcon;
+    QLabel *verdictLabel;
+    UpdateVerdict *verdict;
+    // An update must not be cut short: shutdown, sleep, the quit signals and the loss of the
+    // display wait for its end.
     ShutdownInhibitor *shutdownInhibitor;
     InterruptGuard *interruptGuard;
-    bool quitWhenFinished = false;
+    bool quitAfterUpdate = false;
 };

@@ -2,7 +2,8 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusReply>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 
 ShutdownInhibitor::ShutdownInhibitor(QObject *parent) : QObject(parent) {}
 
@@ -16,13 +17,22 @@ void ShutdownInhibitor::acquire()
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
     call << QStringLiteral("shutdown:sleep") << QStringLiteral("VORLAN Update Utility")
          << QStringLiteral("Updating flash memory") << QStringLiteral("block");
-    const QDBusReply<QDBusUnixFileDescriptor> reply = bus.call(call, QDBus::Block, 2000);
-    if (reply.isValid())
-        lock = reply.value();
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 2000), this);
+    pending = watcher;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        if (watcher != pending)
+            return;
+        pending = nullptr;
+        const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *watcher;
+        if (reply.isValid())
+            lock = reply.value();
+    });
 }
 
 void ShutdownInhibitor::release()
 {
+    pending = nullptr;
     lock = QDBusUnixFileDescriptor();
 }
 

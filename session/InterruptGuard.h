@@ -4,8 +4,8 @@
 
 class QSocketNotifier;
 
-// While held, SIGINT, SIGTERM and SIGHUP do not end the process: each one is reported through
-// interrupted() on the GUI thread instead. Released, they act as usual again.
+// While held, SIGINT, SIGTERM, SIGHUP and SIGQUIT do not end the process: each one is reported
+// through interrupted() on the GUI thread instead. Released, they act as usual again.
 class InterruptGuard : public QObject
 {
     Q_OBJECT
@@ -15,15 +15,17 @@ public:
     ~InterruptGuard() override;
 
     void hold();
-    void release();
+    // Returns whether a signal arrived while they were held, reported yet or not.
+    bool release();
 
 signals:
     void interrupted();
 
 private:
-    void drain();
+    bool drain();
 
     int pipeEnds[2];
     QSocketNotifier *notifier;
     bool held = false;
+    bool caught = false;
 };

@@ -8,8 +8,9 @@
 
 namespace {
 
-constexpr int guardedSignals[] = {SIGINT, SIGTERM, SIGHUP};
-struct sigaction usualActions[3];
+constexpr int guardedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int guardedCount = sizeof guardedSignals / sizeof guardedSignals[0];
+struct sigaction usualActions[guardedCount];
 // The write end of the holding guard's pipe; a signal handler may do no more than write to it.
 volatile sig_atomic_t holderPipe = -1;
 
@@ -29,7 +30,10 @@ InterruptGuard::InterruptGuard(QObject *parent) : QObject(parent)
         pipeEnds[0] = pipeEnds[1] = -1;
     notifier = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
     notifier->setEnabled(pipeEnds[0] >= 0);
-    connect(notifier, &QSocketNotifier::activated, this, &InterruptGuard::drain);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        if (drain())
+            emit interrupted();
+    });
 }
 
 InterruptGuard::~InterruptGuard()
@@ -48,27 +52,33 @@ void InterruptGuard::hold()
     action.sa_handler = onSignal;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < guardedCount; ++i)
         sigaction(guardedSignals[i], &action, &usualActions[i]);
     held = true;
 }
 
-void InterruptGuard::release()
+bool InterruptGuard::release()
 {
     if (!held)
-        return;
-    for (int i = 0; i < 3; ++i)
+        return false;
+    for (int i = 0; i < guardedCount; ++i)
         sigaction(guardedSignals[i], &usualActions[i], nullptr);
     holderPipe = -1;
     held = false;
+    // What arrived before the usual actions came back is in the pipe, reported or not; what
+    // arrives from now on acts as usual.
+    drain();
+    const bool any = caught;
+    caught = false;
+    return any;
 }
 
-void InterruptGuard::drain()
+bool InterruptGuard::drain()
 {
     char bytes[64];
     bool any = false;
     while (read(pipeEnds[0], bytes, sizeof bytes) > 0)
         any = true;
-    if (any)
-        emit interrupted();
+    caught = caught || any;
+    return any;
 }

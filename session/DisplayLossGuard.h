@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QObject>
+
+class UpdateVerdict;
+
+// Qt ends the process at once when its connection to the display breaks (the X server died,
+// the session ended), which would leave a component half written. The worker needs no
+// display, so once an update has been started, that end waits for the update's end instead;
+// the verdict has then gone to stderr, and the exit status follows it.
+class DisplayLossGuard : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DisplayLossGuard(const UpdateVerdict *verdict, QObject *parent = nullptr);
+    ~DisplayLossGuard() override;
+};
