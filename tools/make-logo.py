@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-"""Draws the 500 x 94 wordmark that the main window shows (app/images/TARN.png).
+"""Draws the 500 x 94 wordmark that the main window shows (app/images/TARN.png) and the
+64 x 64 window icon (app/images/vorlan-update.png, the same design as vorlan-update.svg).
 
-Run it again after changing the design: tools/make-logo.py app/images/TARN.png
+Run it again after changing the design: tools/make-logo.py app/images
 Needs Debian's python3-pil and fonts-dejavu-core.
 """
 import sys
@@ -14,7 +15,7 @@ ACCENT = (230, 126, 34, 255)
 FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
 
 
-def main(path):
+def logo(path):
     image = Image.new("RGBA", (WIDTH, HEIGHT), (0, 0, 0, 0))
     draw = ImageDraw.Draw(image)
     font = ImageFont.truetype(FONT, 64)
@@ -30,5 +31,24 @@ def main(path):
     image.save(path, "PNG", optimize=True)
 
 
+def icon(path):
+    # Drawn four times as large and scaled down, for smooth edges.
+    scale = 4
+    image = Image.new("RGBA", (64 * scale, 64 * scale), (0, 0, 0, 0))
+    draw = ImageDraw.Draw(image)
+
+    def box(x, y, w, h):
+        return (x * scale, y * scale, (x + w) * scale - 1, (y + h) * scale - 1)
+
+    draw.rounded_rectangle(box(2, 2, 60, 60), radius=10 * scale, fill=INK)
+    vee = [(13, 12), (25, 12), (32, 36), (39, 12), (51, 12), (38, 46), (26, 46)]
+    draw.polygon([(x * scale, y * scale) for x, y in vee], fill=(255, 255, 255, 255))
+    draw.rectangle(box(13, 50, 17, 4), fill=(255, 255, 255, 255))
+    draw.rectangle(box(34, 50, 17, 4), fill=ACCENT)
+    image.resize((64, 64), Image.LANCZOS).save(path, "PNG", optimize=True)
+
+
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else "app/images/TARN.png")
+    folder = sys.argv[1] if len(sys.argv) > 1 else "app/images"
+    logo(folder + "/TARN.png")
+    icon(folder + "/vorlan-update.png")
