@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds the tool, packs a sample update image into demo/ and starts the tool there against the
 # driver simulator, at the pace of a real device (an update takes about a minute).
-# Without a display it runs one update on a virtual display instead and saves a screenshot.
+# Without a display it runs one update on an X server of its own instead, saves a screenshot of
+# the finished window and says whether the simulated flash holds the image; it gives up with a
+# message after DEMO_SECONDS (300 by default). `scripts/run.sh IMAGE` updates with IMAGE instead
+# of the sample.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
@@ -9,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 demo="$root/demo"
 mkdir -p "$demo"
 cd "$demo"
-rm -f flash.bin trace.txt
+rm -f flash.bin trace.txt tool.log finished.png
 head -c 1500000 /dev/urandom >boot.bin
 head -c 2097275 /dev/urandom >kernel.bin
 head -c 40000 /dev/urandom >config.bin
@@ -17,10 +20,11 @@ head -c 40000 /dev/urandom >config.bin
     BOOT:1.4.0.2:0x40000:1:boot.bin \
     KERN:2.1.0.7:0x200000:1:kernel.bin \
     CONF:1.0.0.12:0x600000:2:config.bin
+image=${1:-sample.tarnru}
 
 export VORLAN_SIM_FLASH="$demo/flash.bin"
-export VORLAN_SIM_ERASE_US=250000
-export VORLAN_SIM_WRITE_US_PER_KIB=12000
+export VORLAN_SIM_ERASE_US=${VORLAN_SIM_ERASE_US:-250000}
+export VORLAN_SIM_WRITE_US_PER_KIB=${VORLAN_SIM_WRITE_US_PER_KIB:-12000}
 tool=("$root/sim/vorlan-sim" "$root/build/app/vorlan-update")
 
 # Whether each component's data now stands in the simulated flash at its address.
@@ -41,26 +45,59 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     exit 0
 fi
 
-echo "No display here: running one update on a virtual display (Xvfb) instead."
-Xvfb :77 -screen 0 800x800x24 -nolisten tcp >/dev/null 2>&1 &
+echo "No display here: running one update of $image on an X server of its own (Xvfb)."
+deadline=$((SECONDS + ${DEMO_SECONDS:-300}))
+work=$(mktemp -d)
+server="" tool_pid=""
+stop() {
+    for pid in $tool_pid $server; do
+        kill "$pid" 2>/dev/null || true
+    done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap stop EXIT
+fail() {
+    echo "run.sh: $*" >&2
+    exit 1
+}
+# Waits, within the demo's bound, until the command succeeds; the X server and the tool must
+# stay up meanwhile.
+wait_for() {
+    local what=$1
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || fail "gave up waiting for $what after ${DEMO_SECONDS:-300} s"
+        kill -0 "$server" 2>/dev/null || fail "the X server stopped (see $work/xvfb.log)"
+        [ -z "$tool_pid" ] || kill -0 "$tool_pid" 2>/dev/null || fail "the tool stopped (see $demo/tool.log)"
+        sleep 0.5
+    done
+}
+xdo() {
+    timeout 30 xdotool "$@" || fail "xdotool $1 failed or timed out"
+}
+
+Xvfb -displayfd 3 -screen 0 800x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 server=$!
-export DISPLAY=:77
+wait_for "the X server" test -s "$work/display"
+export DISPLAY=":$(head -1 "$work/display")"
 export VORLAN_SIM_TRACE="$demo/trace.txt"
-trap 'kill "$tool_pid" "$server" 2>/dev/null || true' EXIT
-sleep 1
 "${tool[@]}" >"$demo/tool.log" 2>&1 &
 tool_pid=$!
 
-window=$(xdotool search --sync --name "VORLAN Update Utility" | head -1)
-xdotool windowfocus --sync "$window"
-xdotool type --delay 40 "sample.tarnru"
-xdotool key Tab Tab Tab space
-xdotool search --sync --name "Image info" >/dev/null
+window=$(xdo search --sync --name "VORLAN Update Utility" | head -1)
+xdo windowfocus --sync "$window"
+xdo type --delay 40 "$image"
+xdo key Tab Tab Tab space
+xdo search --sync --name "Image info" >/dev/null
 sleep 1
-xdotool key Return
+xdo key Return
 echo "Update started; waiting for it to finish..."
-until grep -q "flash close" "$demo/trace.txt" 2>/dev/null; do sleep 1; done
+verdicts='written and verified|was not changed|Update failed'
+wait_for "the end of the update" grep -q -E "$verdicts" "$demo/tool.log"
 sleep 1
 import -window "$window" "$demo/finished.png"
 echo "Screenshot of the finished window: $demo/finished.png"
+grep -E "$verdicts" "$demo/tool.log"
 check_flash
+grep -q "written and verified" "$demo/tool.log"
