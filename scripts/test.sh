@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the project and runs every test, headless, against the driver simulator: the image
 # reader's fuzzer for a minute, the whole suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the whole suite as it ships.
+# UndefinedBehaviorSanitizer, the whole suite as it ships, and the Debian package's check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
@@ -11,5 +11,5 @@ cmake -S . -B build-sanitize -DVORLAN_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebI
 cmake --build build-sanitize -j"$(nproc)"
 (cd build-sanitize && ctest --output-on-failure -j"$(nproc)")
 
-cd build
-ctest --output-on-failure -j"$(nproc)"
+(cd build && ctest --output-on-failure -j"$(nproc)")
+scripts/package.sh

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the .deb from build/, checks that it holds exactly the tool's files, and runs lintian
+# on it where lintian is installed. Skipped, with a message, without dpkg-dev.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if ! command -v dpkg-shlibdeps >/dev/null; then
+    echo "package.sh: dpkg-shlibdeps (dpkg-dev) is not installed; packaging not checked"
+    exit 0
+fi
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+cpack --config build/CPackConfig.cmake -G DEB -B "$out" >/dev/null
+deb=("$out"/*.deb)
+expected="./usr/bin/vorlan-update
+./usr/share/applications/vorlan-update.desktop
+./usr/share/doc/vorlan-update/changelog.gz
+./usr/share/doc/vorlan-update/copyright
+./usr/share/icons/hicolor/scalable/apps/vorlan-update.svg
+./usr/share/man/man1/vorlan-update.1.gz"
+files=$(dpkg-deb --fsys-tarfile "${deb[0]}" | tar -t | grep -v '/$' | sort)
+if [ "$files" != "$expected" ]; then
+    echo "package.sh: the package holds other files than expected:" >&2
+    diff <(echo "$expected") <(echo "$files") >&2 || true
+    exit 1
+fi
+dpkg-deb --field "${deb[0]}" Depends | grep -q libqt5widgets5 ||
+    { echo "package.sh: the package does not depend on Qt's widgets" >&2; exit 1; }
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate app/vorlan-update.desktop
+fi
+if command -v lintian >/dev/null; then
+    lintian --fail-on error "${deb[0]}"
+else
+    echo "package.sh: lintian is not installed; the package was not linted"
+fi
+echo "package.sh: $(basename "${deb[0]}") holds the tool's files$(command -v lintian >/dev/null && echo ' and passes lintian')"
