@@ -66,6 +66,7 @@ struct Config
     std::vector<BitFault> weakBits;  // byte address : bits that the first programming loses
     long shortRead = 0;
     long shortWrite = 0;
+    long writeFail = 0;
     long eraseMicroseconds = 0;
     long writeMicrosecondsPerKiB = 0;
 };
@@ -161,6 +162,7 @@ Config readConfig()
     c.weakBits = envFaults("VORLAN_SIM_WEAK_BITS");
     c.shortRead = envNumber("VORLAN_SIM_SHORT_READ", 0);
     c.shortWrite = envNumber("VORLAN_SIM_SHORT_WRITE", 0);
+    c.writeFail = envNumber("VORLAN_SIM_WRITE_FAIL", 0);
     c.eraseMicroseconds = envNumber("VORLAN_SIM_ERASE_US", 0);
     c.writeMicrosecondsPerKiB = envNumber("VORLAN_SIM_WRITE_US_PER_KIB", 0);
     return c;
@@ -353,14 +355,16 @@ int eraseRequest(OpenNode &node, uint32_t address, timespec &deadline)
     }
     static const std::vector<uint8_t> erased(pageSize, 0xFF);
     setFlashBytes(node, page, erased.data(), pageSize);
+    bool stuck = false;
     for (const BitFault &f : node.config.stuckBits) {
         if (f.address >= page && f.address < page + pageSize) {
-            const uint8_t stuck = uint8_t(~f.value);
-            setFlashBytes(node, f.address, &stuck, 1);
+            const uint8_t bits = uint8_t(~f.value);
+            setFlashBytes(node, f.address, &bits, 1);
+            stuck = true;
         }
     }
     deadline = deviceDeadline(node, node.config.eraseMicroseconds);
-    trace("flash ioctl FLASH_ERASE 0x%x = 0", address);
+    trace("flash ioctl FLASH_ERASE 0x%x = 0%s", address, stuck ? " stuck bits injected" : "");
     return 0;
 }
 
@@ -396,8 +400,13 @@ ssize_t flashWrite(OpenNode &node, const uint8_t *data, size_t count, timespec &
         trace("flash write %zu = -1 past the end", count);
         return fail(ENOSPC);
     }
+    if (++node.writes == node.config.writeFail) {
+        trace("flash write 0x%" PRIx64 " %zu = -1 injected", node.position, count);
+        return fail(EIO);
+    }
     size_t n = std::min<uint64_t>(count, node.size - std::min(node.position, node.size));
-    if (++node.writes == node.config.shortWrite)
+    const bool shortened = node.writes == node.config.shortWrite;
+    if (shortened)
         n /= 2;
     std::vector<uint8_t> target(n);
     flashBytes(node, node.position, target.data(), n);
@@ -412,14 +421,17 @@ ssize_t flashWrite(OpenNode &node, const uint8_t *data, size_t count, timespec &
     }
     for (size_t i = 0; i < n; ++i)
         target[i] &= data[i];
+    bool weak = false;
     for (size_t i = 0; i < lost.size(); ++i) {
         if (lost[i]) {
             node.weakBitUsed[i] = true;
             target[node.config.weakBits[i].address - node.position] |= lost[i];
+            weak = true;
         }
     }
     setFlashBytes(node, node.position, target.data(), n);
-    trace("flash write 0x%" PRIx64 " %zu = %zu", node.position, count, n);
+    trace("flash write 0x%" PRIx64 " %zu = %zu%s%s", node.position, count, n,
+          shortened ? " injected" : "", weak ? " weak bits injected" : "");
     node.position += n;
     deadline = deviceDeadline(node, long(node.config.writeMicrosecondsPerKiB * n / 1024));
     return ssize_t(n);
@@ -428,11 +440,13 @@ ssize_t flashWrite(OpenNode &node, const uint8_t *data, size_t count, timespec &
 ssize_t flashRead(OpenNode &node, uint8_t *data, size_t count)
 {
     size_t n = std::min<uint64_t>(count, node.size - std::min(node.position, node.size));
-    if (++node.reads == node.config.shortRead)
+    const bool shortened = ++node.reads == node.config.shortRead;
+    if (shortened)
         n /= 2;
     if (!flashBytes(node, node.position, data, n))
         return fail(EIO);
-    trace("flash read 0x%" PRIx64 " %zu = %zu", node.position, count, n);
+    trace("flash read 0x%" PRIx64 " %zu = %zu%s", node.position, count, n,
+          shortened ? " injected" : "");
     node.position += n;
     return ssize_t(n);
 }
