@@ -3,23 +3,18 @@
 
 #include "ImageReader.h"
 
-#include <QFile>
-#include <QString>
-
-#include <unistd.h>
+#include <QTemporaryFile>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const QString path =
-        QStringLiteral("/tmp/vorlan-fuzz-%1.tarnru").arg(QString::number(getpid()));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    static QTemporaryFile file; // one for the whole run, in the temporary folder
+    if ((!file.isOpen() && !file.open()) || !file.resize(0) || !file.seek(0) ||
+        file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size) ||
+        !file.flush())
         return 0;
-    file.write(reinterpret_cast<const char *>(data), qint64(size));
-    file.close();
 
     QList<ComponentRecord> records;
-    const int result = readImageComponents(path, records);
+    const int result = readImageComponents(file.fileName(), records);
     if (records.size() > qMax<qint64>(0, qint64(size) - 31))
         __builtin_trap();
     for (const ComponentRecord &record : records) {

@@ -1,0 +1,108 @@
+// The program as a user runs it: the real executable on an X server of its own, driven with the
+// keyboard, with its signals, its output and its exit status.
+
+#include "SimulatedDevice.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <csignal>
+
+class TestProcess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void updateRunsToItsEnd_data();
+    void updateRunsToItsEnd();
+};
+
+namespace {
+
+// Runs xdotool on the test's display; false when it failed or did not answer in time.
+bool xdo(const QStringList &arguments)
+{
+    return QProcess::execute("timeout", QStringList{"20", "xdotool"} + arguments) == 0;
+}
+
+} // namespace
+
+// Children inherit ignored signals; the tool must see them as a user's shell would give them.
+void TestProcess::initTestCase()
+{
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
+        std::signal(number, SIG_DFL);
+    if (QStandardPaths::findExecutable("Xvfb").isEmpty() ||
+        QStandardPaths::findExecutable("xdotool").isEmpty())
+        QSKIP("needs Xvfb and xdotool (scripts/install-deps.sh installs them)");
+    // The tool runs on the test's X server, whose libraries keep a few blocks to the end:
+    // under the leak checker that would change the exit status that these tests are about.
+    qunsetenv("QT_QPA_PLATFORM");
+    qputenv("ASAN_OPTIONS", qgetenv("ASAN_OPTIONS") + ":detect_leaks=0");
+}
+
+void TestProcess::updateRunsToItsEnd_data()
+{
+    QTest::addColumn<int>("interruption"); // a signal, or 0: the X server goes away
+    QTest::addColumn<bool>("stderrClosed");
+    QTest::addColumn<QByteArray>("eraseFail");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("verdict");
+    QTest::newRow("SIGQUIT, nobody reading stderr")
+        << int(SIGQUIT) << true << QByteArray() << 0 << QString();
+    QTest::newRow("SIGTERM, then the erase fails")
+        << int(SIGTERM) << false << QByteArray("0x100000:1") << 1
+        << "Update failed at component KERN (2 of 2, at 0x100000).";
+    QTest::newRow("display lost") << 0 << false << QByteArray() << 0
+                                  << "All 2 components were written and verified.";
+}
+
+// Nothing from outside cuts the update short: the tool quits only after it, by its verdict.
+// Every process here is stopped when its QProcess goes, on every path.
+void TestProcess::updateRunsToItsEnd()
+{
+    QFETCH(int, interruption);
+    QFETCH(bool, stderrClosed);
+    QFETCH(QByteArray, eraseFail);
+    QFETCH(QString, verdict);
+    QProcess server;
+    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x800x24", "-nolisten", "tcp"});
+    QVERIFY2(server.waitForReadyRead(10000), "the X server did not come up");
+    qputenv("DISPLAY", ':' + server.readLine().trimmed());
+    SimulatedDevice device;
+    device.set("ERASE_US", "200000");
+    if (!eraseFail.isEmpty())
+        device.set("ERASE_FAIL", eraseFail);
+    const QList<ImageComponent> components{{"BOOT", 0, 0x40000, 0, componentData(70000)},
+                                           {"KERN", 0, 0x100000, 0, componentData(200000, 2)}};
+    const QString path = device.makeImage(components);
+    QProcess tool;
+    if (stderrClosed) // the reader of the tool's stderr is gone at once
+        tool.start("/bin/bash", {"-c", "exec \"$@\" 2> >(exit 0)", "bash", VORLAN_UPDATE_BINARY});
+    else
+        tool.start(VORLAN_UPDATE_BINARY, QStringList());
+
+    QVERIFY(xdo({"search", "--sync", "--name", "VORLAN Update Utility", "windowfocus", "--sync",
+                 "type", path}));
+    QVERIFY(xdo({"key", "Tab", "Tab", "Tab", "space"}));
+    QVERIFY(xdo({"search", "--sync", "--name", "Image info", "key", "Return"}));
+    QTRY_VERIFY_WITH_TIMEOUT(!device.trace(QStringLiteral("FLASH_ERASE")).isEmpty(), 20000);
+    if (interruption)
+        kill(pid_t(tool.processId()), interruption);
+    else
+        server.kill();
+
+    QVERIFY(tool.waitForFinished(60000));
+    const QString log = QString::fromLocal8Bit(tool.readAllStandardError());
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QTEST(tool.exitCode(), "exitCode");
+    QVERIFY2(log.contains(verdict), qPrintable(log.right(500)));
+    const QByteArray flash = device.flash();
+    QCOMPARE(flash.mid(0x40000, 70000), components[0].data);
+    QCOMPARE(flash.mid(0x100000, 200000) == components[1].data, eraseFail.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestProcess)
+#include "TestProcess.moc"
