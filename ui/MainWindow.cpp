@@ -68,8 +68,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     imageInfoDialog = new ImageInfoDialog(this);
 
-    // A status text wider than the window would widen it: it is elided to the label's width.
-    ui->statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto *verdictBox = new QWidget(this);
     auto *verdictLayout = new QHBoxLayout(verdictBox);
     verdictLayout->setContentsMargins(0, 0, 0, 0);
