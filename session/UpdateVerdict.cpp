@@ -45,16 +45,15 @@ void UpdateVerdict::noteStatus(const QString &status)
 
 void UpdateVerdict::noteFinished()
 {
-    {
-        QMutexLocker locker(&mutex);
-        if (lastStatus == QLatin1String("Done updating. It is now safe to restart the computer."))
-            state = Succeeded;
-        else
-            state = started == 0 ? Unchanged : Failed;
-        ended.wakeAll();
-    }
-    // One line for a terminal or a journal, also when nobody sees the window any more.
-    qInfo().noquote() << text();
+    QMutexLocker locker(&mutex);
+    if (lastStatus == QLatin1String("Done updating. It is now safe to restart the computer."))
+        state = Succeeded;
+    else
+        state = started == 0 ? Unchanged : Failed;
+    // One line for a terminal or a journal, also when nobody sees the window any more. It is
+    // written before those waiting for the end wake up, since one of them may end the process.
+    qInfo().noquote() << describe();
+    ended.wakeAll();
 }
 
 UpdateVerdict::Outcome UpdateVerdict::outcome() const
@@ -74,6 +73,11 @@ bool UpdateVerdict::waitForEnd() const
 QString UpdateVerdict::text() const
 {
     QMutexLocker locker(&mutex);
+    return describe();
+}
+
+QString UpdateVerdict::describe() const
+{
     switch (state) {
     case Succeeded:
         return components.size() == 1

@@ -39,6 +39,7 @@ public:
 private:
     void noteStatus(const QString &status);
     void noteFinished();
+    QString describe() const; // with the mutex held
     QString failureText() const;
 
     mutable QMutex mutex;
