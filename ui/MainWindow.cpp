@@ -234,4 +234,10 @@ void MainWindow::showVerdict()
     verdictLabel->setStyleSheet(
         failed ? QStringLiteral("QLabel { color: #b00000; font-weight: bold; }") : QString());
     verdictLabel->setText(verdict->text());
+    // The form already needs the window's whole height: the window grows by the lines the
+    // verdict takes rather than squeeze the form.
+    const int extra = verdictLabel->heightForWidth(verdictLabel->width()) - verdictLabel->height();
+    const int slack = centralWidget()->height() - centralWidget()->minimumSizeHint().height();
+    if (extra > slack)
+        resize(width(), height() + extra - slack);
 }
