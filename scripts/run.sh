@@ -85,13 +85,11 @@ export VORLAN_SIM_TRACE="$demo/trace.txt"
 "${tool[@]}" >"$demo/tool.log" 2>&1 &
 tool_pid=$!
 
-window=$(xdo search --sync --name "VORLAN Update Utility" | head -1)
+window=$(xdo search --sync --onlyvisible --name "VORLAN Update Utility" | head -1)
 xdo windowfocus --sync "$window"
 xdo type --delay 40 "$image"
 xdo key Tab Tab Tab space
-xdo search --sync --name "Image info" >/dev/null
-sleep 1
-xdo key Return
+xdo search --sync --onlyvisible --name "Image info" windowfocus --sync key Return
 echo "Update started; waiting for it to finish..."
 verdicts='written and verified|was not changed|Update failed'
 wait_for "the end of the update" grep -q -E "$verdicts" "$demo/tool.log"

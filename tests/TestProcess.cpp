@@ -84,10 +84,11 @@ void TestProcess::updateRunsToItsEnd()
     else
         tool.start(VORLAN_UPDATE_BINARY, QStringList());
 
-    QVERIFY(xdo({"search", "--sync", "--name", "VORLAN Update Utility", "windowfocus", "--sync",
-                 "type", path}));
+    QVERIFY(xdo({"search", "--sync", "--onlyvisible", "--name", "VORLAN Update Utility",
+                 "windowfocus", "--sync", "type", path}));
     QVERIFY(xdo({"key", "Tab", "Tab", "Tab", "space"}));
-    QVERIFY(xdo({"search", "--sync", "--name", "Image info", "key", "Return"}));
+    QVERIFY(xdo({"search", "--sync", "--onlyvisible", "--name", "Image info", "windowfocus",
+                 "--sync", "key", "Return"}));
     QTRY_VERIFY_WITH_TIMEOUT(!device.trace(QStringLiteral("FLASH_ERASE")).isEmpty(), 20000);
     if (interruption)
         kill(pid_t(tool.processId()), interruption);
