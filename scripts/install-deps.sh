@@ -9,9 +9,9 @@ required=(
     xvfb xauth xdotool imagemagick
 )
 # Packages that some releases name differently or lack; what they serve is skipped without them:
-# fuzzing (clang's libFuzzer), the logind test (a private bus), the .deb and its check
-# (dpkg-shlibdeps, desktop-file-validate, lintian).
-optional=(clang libclang-rt-14-dev dbus-daemon python3-dbusmock desktop-file-utils dpkg-dev lintian)
+# fuzzing (clang's libFuzzer), the .deb and its check (dpkg-shlibdeps, desktop-file-validate,
+# lintian).
+optional=(clang libclang-rt-14-dev desktop-file-utils dpkg-dev lintian)
 
 missing() {
     for package in "$@"; do

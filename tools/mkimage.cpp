@@ -51,7 +51,8 @@ int main(int argc, char *argv[])
                        "Each COMPONENT is NAME:VERSION:ADDRESS:MINHW:FILE, for example\n"
                        "  BOOT:1.2.3.4:0x40000:2:boot.bin\n"
                        "NAME has at most four characters, VERSION is a.b.c.d, ADDRESS the flash\n"
-                       "address (decimal or 0x hex), MINHW the minimum hardware level, FILE the\n"
+                       "address (decimal or 0x hex; the tool takes only multiples of the\n"
+                       "0x20000-byte flash page), MINHW the minimum hardware level, FILE the\n"
                        "component's data. Components are written in the order given."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("OUTPUT"), QStringLiteral("The image to write."));
