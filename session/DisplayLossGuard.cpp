@@ -30,14 +30,17 @@ void onMessage(QtMsgType type, const QMessageLogContext &context, const QString 
 
 } // namespace
 
-DisplayLossGuard::DisplayLossGuard(const UpdateVerdict *verdict, QObject *parent) : QObject(parent)
+DisplayLossGuard::DisplayLossGuard(const UpdateVerdict *verdict, QObject *parent)
+    : QObject(parent), verdict(verdict)
 {
+    // One handler for the process, installed once: a second guard must not chain to the first.
+    static const bool installed = (previousHandler = qInstallMessageHandler(onMessage)) != nullptr;
+    Q_UNUSED(installed);
     guarded = verdict;
-    previousHandler = qInstallMessageHandler(onMessage);
 }
 
 DisplayLossGuard::~DisplayLossGuard()
 {
-    guarded = nullptr;
-    qInstallMessageHandler(previousHandler);
+    const UpdateVerdict *mine = verdict;
+    guarded.compare_exchange_strong(mine, nullptr);
 }

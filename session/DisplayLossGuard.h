@@ -15,4 +15,7 @@ class DisplayLossGuard : public QObject
 public:
     explicit DisplayLossGuard(const UpdateVerdict *verdict, QObject *parent = nullptr);
     ~DisplayLossGuard() override;
+
+private:
+    const UpdateVerdict *verdict;
 };
