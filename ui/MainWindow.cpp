@@ -68,6 +68,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     imageInfoDialog = new ImageInfoDialog(this);
 
+    for (int letter = 0; letter < 128; ++letter)
+        letterWidths[letter] = ui->statusLabel->fontMetrics().horizontalAdvance(QChar(letter));
+
     auto *verdictBox = new QWidget(this);
     auto *verdictLayout = new QHBoxLayout(verdictBox);
     verdictLayout->setContentsMargins(0, 0, 0, 0);
@@ -192,15 +195,17 @@ void MainWindow::updateStatusText(QString text)
 {
     const QFontMetrics metrics = ui->statusLabel->fontMetrics();
     const int width = ui->statusLabel->contentsRect().width();
-    // Most texts are short enough to fit however wide their letters are; only the others are
-    // measured, since the texts come block by block.
-    if (text.size() * metrics.maxWidth() <= width || metrics.horizontalAdvance(text) <= width) {
-        ui->statusLabel->setText(text);
-        ui->statusLabel->setToolTip(QString());
-        return;
-    }
-    ui->statusLabel->setText(metrics.elidedText(text, Qt::ElideMiddle, width));
-    ui->statusLabel->setToolTip(text);
+    // The texts come block by block: an ASCII text is first summed up from its letters' widths
+    // and measured only when that sum is too wide, and the tooltip is touched only when it
+    // changes.
+    int sum = 0;
+    for (const QChar letter : text)
+        sum += letter < 128 ? letterWidths[letter.unicode()] : width + 1;
+    const bool fits = sum <= width || metrics.horizontalAdvance(text) <= width;
+    ui->statusLabel->setText(fits ? text : metrics.elidedText(text, Qt::ElideMiddle, width));
+    const QString toolTip = fits ? QString() : text;
+    if (ui->statusLabel->toolTip() != toolTip)
+        ui->statusLabel->setToolTip(toolTip);
 }
 
 void MainWindow::updateTimeLabels()

@@ -50,4 +50,5 @@ private:
     ShutdownInhibitor *shutdownInhibitor;
     InterruptGuard *interruptGuard;
     bool quitAfterUpdate = false;
+    int letterWidths[128]; // of the ASCII letters in the status label's font
 };
