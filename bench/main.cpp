@@ -87,7 +87,10 @@ void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &me
 {
     if (message == QLatin1String("void MainWindow::updateFinished()"))
         updateFinishedAt = nowNs();
-    if (type != QtDebugMsg)
+    // The verdicts, and the offscreen platform's note on every change of the window's size
+    // limits, would bury the figures.
+    if (type != QtDebugMsg && type != QtInfoMsg &&
+        !message.contains(QLatin1String("propagateSizeHints")))
         fprintf(stderr, "%s\n", qPrintable(message));
 }
 
