@@ -102,6 +102,8 @@ bool readFlash(int fd, char *flash, const char *image, size_t count)
 // component, padded alike in both buffers so that only real bytes can differ.
 u_int32_t wordAt(const char *buffer, u_int32_t offset, u_int32_t count)
 {
+    if (count == 4)
+        return qFromLittleEndian<quint32>(buffer + offset);
     uchar bytes[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     std::memcpy(bytes, buffer + offset, count);
     return qFromLittleEndian<quint32>(bytes);
