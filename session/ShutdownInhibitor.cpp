@@ -35,8 +35,3 @@ void ShutdownInhibitor::release()
     pending = nullptr;
     lock = QDBusUnixFileDescriptor();
 }
-
-bool ShutdownInhibitor::isHeld() const
-{
-    return lock.isValid();
-}

@@ -17,7 +17,6 @@ public:
 
     void acquire();
     void release();
-    bool isHeld() const;
 
 private:
     // logind keeps the inhibitor for as long as this descriptor stays open.

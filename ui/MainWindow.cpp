@@ -75,7 +75,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     auto *verdictLayout = new QHBoxLayout(verdictBox);
     verdictLayout->setContentsMargins(0, 0, 0, 0);
     verdictIcon = new QLabel(verdictBox);
-    verdictIcon->setObjectName(QStringLiteral("verdictIcon"));
     verdictIcon->setAlignment(Qt::AlignTop);
     verdictLabel = new QLabel(verdictBox);
     verdictLabel->setObjectName(QStringLiteral("verdictLabel"));
@@ -88,7 +87,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     verdict = new UpdateVerdict(this);
     new DisplayLossGuard(verdict, this);
     shutdownInhibitor = new ShutdownInhibitor(this);
-    shutdownInhibitor->setObjectName(QStringLiteral("shutdownInhibitor"));
     interruptGuard = new InterruptGuard(this);
     connect(interruptGuard, &InterruptGuard::interrupted, this, [this] {
         statusBar()->showMessage(
