@@ -13,6 +13,9 @@ constexpr unsigned long IOCTL_MAILBOX = 0xC008420A;
 constexpr unsigned long IOCTL_FLASH_UNLOCK = 0x40084232;
 constexpr unsigned long IOCTL_FLASH_ERASE = 0x4004423C;
 
+// Sent with IOCTL_FLASH_UNLOCK, NUL-terminated, before any other request on the flash node.
+constexpr const char unlockToken[] = "mindful!!";
+
 constexpr u_int32_t flashPageSize = 0x20000;
 
 constexpr u_int32_t mailboxSoftwareVersion = 0x101;

@@ -11,11 +11,6 @@
 
 namespace {
 
-constexpr qint64 headerSize = 32;
-constexpr qint64 blockLengthOffset = 28;
-// No real image has more; a file of tiny blocks would otherwise make tens of thousands of rows.
-constexpr int componentLimit = 256;
-
 bool readAt(QFile &file, qint64 offset, char *buffer, qint64 length)
 {
     return file.seek(offset) && file.read(buffer, length) == length;
@@ -48,7 +43,12 @@ int readImageComponents(const QString &filename, QList<ComponentRecord> &compone
         qDebug() << "Failed opening file: " << filename;
         return -1;
     }
+    return readImageComponents(file, components);
+}
 
+int readImageComponents(QFile &file, QList<ComponentRecord> &components)
+{
+    using namespace ImageFormat;
     const qint64 fileSize = file.size();
     // Offsets and sizes are 32-bit: a larger file cannot be described by its own headers.
     if (fileSize > 0xFFFFFFFF)
@@ -57,7 +57,7 @@ int readImageComponents(const QString &filename, QList<ComponentRecord> &compone
     int records = 0;
     // Every step moves forward by at least one byte, so the walk ends within the file's size.
     while (offset + headerSize <= fileSize && records < componentLimit) {
-        uchar words[16];
+        uchar words[nameOffset + nameSize];
         uchar lengthWord[4];
         if (!readAt(file, offset, reinterpret_cast<char *>(words), sizeof words) ||
             !readAt(file, offset + blockLengthOffset, reinterpret_cast<char *>(lengthWord),
@@ -66,10 +66,10 @@ int readImageComponents(const QString &filename, QList<ComponentRecord> &compone
 
         const u_int32_t blockLength = qFromLittleEndian<quint32>(lengthWord);
         ComponentRecord record;
-        record.version = qFromLittleEndian<quint32>(words);
-        record.flashAddress = qFromLittleEndian<quint32>(words + 4);
-        record.minHW = qFromLittleEndian<quint32>(words + 8);
-        std::memcpy(record.name, words + 12, sizeof record.name);
+        record.version = qFromLittleEndian<quint32>(words + versionOffset);
+        record.flashAddress = qFromLittleEndian<quint32>(words + flashAddressOffset);
+        record.minHW = qFromLittleEndian<quint32>(words + minHWOffset);
+        std::memcpy(record.name, words + nameOffset, nameSize);
         record.fileOffset = static_cast<u_int32_t>(offset);
         record.size = blockLength != 0 ? blockLength : static_cast<u_int32_t>(fileSize - offset);
         components.append(record);

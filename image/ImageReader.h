@@ -13,6 +13,10 @@ class QString;
 // records read before stay appended.
 int readImageComponents(const QString &filename, QList<ComponentRecord> &components);
 
+// The same walk on an image that is already open, so that a caller can take the list and the
+// data from one descriptor, whatever happens to the file's name meanwhile.
+int readImageComponents(QFile &file, QList<ComponentRecord> &components);
+
 // Opens an image for reading. Only a regular file is an image: a FIFO or a device would block
 // the open or the reads, so they are refused like a file that does not exist.
 bool openImageFile(QFile &file, const QString &filename);

@@ -5,23 +5,20 @@
 #include <QStringList>
 #include <QtEndian>
 
-namespace {
+#include <cstring>
 
-constexpr qint64 headerSize = 32;
+using namespace ImageFormat;
 
-QByteArray header(const ImageComponent &component, quint32 blockLength)
+QByteArray blockHeader(const ComponentRecord &fields, quint32 blockLength)
 {
     uchar bytes[headerSize] = {};
-    qToLittleEndian<quint32>(component.version, bytes);
-    qToLittleEndian<quint32>(component.flashAddress, bytes + 4);
-    qToLittleEndian<quint32>(component.minHW, bytes + 8);
-    const QByteArray name = component.name.toUtf8();
-    std::copy(name.begin(), name.end(), bytes + 12);
-    qToLittleEndian<quint32>(blockLength, bytes + 28);
+    qToLittleEndian<quint32>(fields.version, bytes + versionOffset);
+    qToLittleEndian<quint32>(fields.flashAddress, bytes + flashAddressOffset);
+    qToLittleEndian<quint32>(fields.minHW, bytes + minHWOffset);
+    std::memcpy(bytes + nameOffset, fields.name, nameSize);
+    qToLittleEndian<quint32>(blockLength, bytes + blockLengthOffset);
     return QByteArray(reinterpret_cast<const char *>(bytes), headerSize);
 }
-
-} // namespace
 
 QString writeUpdateImage(const QString &path, const QList<ImageComponent> &components)
 {
@@ -29,7 +26,7 @@ QString writeUpdateImage(const QString &path, const QList<ImageComponent> &compo
         return QStringLiteral("An update image needs at least one component.");
     qint64 total = 0;
     for (const ImageComponent &component : components) {
-        if (component.name.toUtf8().size() > 4)
+        if (component.name.toUtf8().size() > int(nameSize))
             return QStringLiteral("The name \"%1\" is longer than four bytes.").arg(component.name);
         total += headerSize + component.data.size();
     }
@@ -42,7 +39,11 @@ QString writeUpdateImage(const QString &path, const QList<ImageComponent> &compo
     for (int i = 0; i < components.size(); ++i) {
         const ImageComponent &component = components.at(i);
         const bool last = i == components.size() - 1;
-        file.write(header(component, last ? 0 : quint32(headerSize + component.data.size())));
+        ComponentRecord fields{
+            component.version, component.flashAddress, component.minHW, 0, 0, {}};
+        const QByteArray name = component.name.toUtf8();
+        std::memcpy(fields.name, name.constData(), size_t(name.size()));
+        file.write(blockHeader(fields, last ? 0 : quint32(headerSize + component.data.size())));
         file.write(component.data);
     }
     if (!file.commit())

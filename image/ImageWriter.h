@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ComponentRecord.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -13,6 +15,10 @@ struct ImageComponent
     quint32 minHW;
     QByteArray data;
 };
+
+// The 32-byte header of a block: the record's version, flash address, min HW and name, and the
+// block length (0 for the last block). Size and file offset are not part of a header.
+QByteArray blockHeader(const ComponentRecord &fields, quint32 blockLength);
 
 // Writes the components as a chain of blocks, the last one marked by a block length of 0.
 // Returns an empty string, or what made the image impossible to write.

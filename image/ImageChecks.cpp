@@ -1,0 +1,87 @@
+#include "ImageChecks.h"
+
+#include "VorlanDriver.h"
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+namespace {
+
+QString at(const ComponentRecord &c)
+{
+    return QStringLiteral("Component at 0x") + QString::number(c.flashAddress, 16);
+}
+
+// Each component's erase would wipe whatever an earlier one wrote into a page they share, and
+// the update would end in "Done" over a flash that does not hold the image.
+QString sharedPage(const QList<ComponentRecord> &components)
+{
+    struct PageSpan
+    {
+        u_int32_t first;
+        u_int32_t last;
+        u_int32_t address;
+    };
+    std::vector<PageSpan> spans;
+    for (const ComponentRecord &c : components) {
+        if (c.dataLength() > 0)
+            spans.push_back(
+                {c.flashAddress / flashPageSize,
+                 u_int32_t((quint64(c.flashAddress) + c.dataLength() - 1) / flashPageSize),
+                 c.flashAddress});
+    }
+    std::sort(spans.begin(), spans.end(),
+              [](const PageSpan &a, const PageSpan &b) { return a.first < b.first; });
+    for (size_t i = 1; i < spans.size(); ++i) {
+        if (spans[i].first <= spans[i - 1].last)
+            return QStringLiteral("Components at 0x") + QString::number(spans[i - 1].address, 16) +
+                   QStringLiteral(" and 0x") + QString::number(spans[i].address, 16) +
+                   QStringLiteral(" share a flash page.");
+    }
+    return QString();
+}
+
+} // namespace
+
+QString imageReadError(const QString &filename)
+{
+    return QStringLiteral("Error reading update image ") + filename;
+}
+
+// Each kind of problem is looked for in every component before the next kind.
+QString imageProblem(const QString &filename, int readResult,
+                     const QList<ComponentRecord> &components)
+{
+    // A block shorter than its own header is no component at all.
+    const auto broken = [](const ComponentRecord &c) { return c.size < ImageFormat::headerSize; };
+    if (readResult < 0 || components.isEmpty() ||
+        std::any_of(components.begin(), components.end(), broken))
+        return imageReadError(filename);
+
+    const std::function<QString(const ComponentRecord &)> checks[] = {
+        [](const ComponentRecord &c) {
+            return c.dataLength() > largestComponentData ? at(c) + QStringLiteral(" is too large.")
+                                                         : QString();
+        },
+        [](const ComponentRecord &c) {
+            return quint64(c.flashAddress) + c.dataLength() > 0x100000000ull
+                       ? at(c) + QStringLiteral(" runs past the end of the flash address space.")
+                       : QString();
+        },
+        // The driver erases whole pages; what it does with an address inside one is undefined.
+        [](const ComponentRecord &c) {
+            return c.dataLength() > 0 && c.flashAddress % flashPageSize != 0
+                       ? at(c) + QStringLiteral(" does not start on a flash page.")
+                       : QString();
+        },
+    };
+    for (const auto &check : checks) {
+        for (const ComponentRecord &component : components) {
+            const QString problem = check(component);
+            if (!problem.isEmpty())
+                return problem;
+        }
+    }
+    return sharedPage(components);
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "ComponentRecord.h"
+
+#include <QList>
+#include <QString>
+
+// The most data one component may carry: the updater holds a component whole in memory, twice.
+constexpr u_int32_t largestComponentData = 0x2000000;
+
+// Why an update with this image must be refused before the flash is touched, or an empty
+// string. readResult and components are what readImageComponents gave for the file.
+QString imageProblem(const QString &filename, int readResult,
+                     const QList<ComponentRecord> &components);
+
+// The refusal for an image that cannot be read, or that stops delivering what it held.
+QString imageReadError(const QString &filename);
