@@ -11,13 +11,6 @@
 
 namespace {
 
-struct VersionWords
-{
-    u_int32_t software;
-    u_int32_t hwTimestamp;
-    u_int32_t pid;
-};
-
 // Lowest byte first, and the two highest bytes run together: 0x04030201 reads 1.2.34.
 QString dottedVersionText(u_int32_t word)
 {
@@ -35,7 +28,7 @@ int askMailbox(int fd, u_int32_t code, MailboxRequest &request, u_int32_t &answe
     return result;
 }
 
-int queryVersionWords(int fd, VersionWords &words)
+int queryVersionWords(int fd, InstalledVersionWords &words)
 {
     MailboxRequest request;
     int result = askMailbox(fd, mailboxSoftwareVersion, request, words.software);
@@ -43,7 +36,7 @@ int queryVersionWords(int fd, VersionWords &words)
         return result;
     if ((request.code & 0xF) == 0xF) {
         // A system that answers with status 0xF reports no versions; these stand in for them.
-        words = VersionWords{0x00090000, 0x53D73F73, 0x00090000};
+        words = InstalledVersionWords{0x00090000, 0x53D73F73, 0x00090000};
         return 0;
     }
     result = askMailbox(fd, mailboxHardwareTimestamp, request, words.hwTimestamp);
@@ -54,16 +47,25 @@ int queryVersionWords(int fd, VersionWords &words)
 
 } // namespace
 
-int readInstalledVersions(QString *hwTimestamp, QString *swVersion, QString *pidVersion)
+int readInstalledVersionWords(InstalledVersionWords *words)
 {
     const int fd = open(mailboxNodePath, O_RDWR);
     if (fd < 0) {
         qDebug() << "Could not open file";
         return -1;
     }
-    VersionWords words;
-    const int result = queryVersionWords(fd, words);
+    InstalledVersionWords answers;
+    const int result = queryVersionWords(fd, answers);
     close(fd);
+    if (result == 0)
+        *words = answers;
+    return result;
+}
+
+int readInstalledVersions(QString *hwTimestamp, QString *swVersion, QString *pidVersion)
+{
+    InstalledVersionWords words;
+    const int result = readInstalledVersionWords(&words);
     if (result < 0)
         return result;
 

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 required=(
-    cmake make g++
+    cmake make g++ zlib1g-dev
     qtbase5-dev qtbase5-dev-tools
     fonts-dejavu-core
     xvfb xauth xdotool imagemagick

@@ -1,11 +1,21 @@
 #include "UpdaterThread.h"
 
-#include "ComponentRecord.h"
+#include "FlashCopies.h"
+#include "ImageChecks.h"
 #include "ImageReader.h"
+#include "ImageWriter.h"
+#include "InstalledVersions.h"
+#include "NodePermission.h"
+#include "StateFolder.h"
+#include "UpdateProgress.h"
+#include "UpdateRecord.h"
 #include "VorlanDriver.h"
 
+#include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QSaveFile>
 #include <QVector>
 #include <QtEndian>
 
@@ -14,24 +24,20 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <new>
-#include <vector>
 
 namespace {
 
-// Each stage's part of a component's share of the whole update: erase, write, read-back, compare.
-constexpr float stageWeights[] = {0.05f, 0.88f, 0.04f, 0.03f};
-
-constexpr u_int32_t componentBufferSize = 0x2000000;
 constexpr u_int32_t transferBlockSize = 1024;
 constexpr useconds_t wordRepairPause = 50000;
 // A page that still differs after this many erase-and-rewrites will not get better.
 constexpr int pageRepairLimit = 3;
-constexpr u_int32_t blockHeaderSize = 32;
 
 QString hex(u_int32_t value)
 {
@@ -43,23 +49,22 @@ u_int32_t pagesIn(u_int32_t length)
     return u_int32_t((quint64(length) + flashPageSize - 1) / flashPageSize);
 }
 
-// The bytes that a component puts into the flash: its block less the block's header.
-u_int32_t dataLength(const ComponentRecord &component)
-{
-    return component.size - blockHeaderSize;
-}
-
 std::unique_ptr<char[]> allocateComponentBuffer()
 {
     // Pages of the block that are never written are never made resident.
-    return std::unique_ptr<char[]>(new (std::nothrow) char[componentBufferSize]);
+    return std::unique_ptr<char[]>(new (std::nothrow) char[largestComponentData]);
+}
+
+quint32 checksum(const char *data, u_int32_t length)
+{
+    return quint32(crc32_z(crc32_z(0, nullptr, 0), reinterpret_cast<const Bytef *>(data), length));
 }
 
 // Reads a component's data from the image; false unless every byte of it arrived. The rest of
 // the component's last page holds 0xFF, the erased value: a page repair writes whole pages.
 bool readComponentData(QFile &image, u_int32_t fileOffset, u_int32_t length, char *buffer)
 {
-    const bool whole = image.seek(qint64(fileOffset) + blockHeaderSize) &&
+    const bool whole = image.seek(qint64(fileOffset) + ImageFormat::headerSize) &&
                        image.read(buffer, length) == qint64(length);
     const qint64 end = qint64(pagesIn(length)) * flashPageSize;
     std::memset(buffer + length, 0xFF, size_t(end - length));
@@ -87,6 +92,12 @@ bool writeAll(int fd, const char *data, size_t count)
     return transferAll(data, count, writeSome) == count;
 }
 
+bool readAll(int fd, char *data, size_t count)
+{
+    const auto readSome = [fd](char *at, size_t n) { return read(fd, at, n); };
+    return transferAll(data, count, readSome) == count;
+}
+
 // Reads flash content; bytes that could not be read are set to differ from the image, so that
 // an unread word can never pass for a correct one. Returns whether every byte was read.
 bool readFlash(int fd, char *flash, const char *image, size_t count)
@@ -109,6 +120,17 @@ u_int32_t wordAt(const char *buffer, u_int32_t offset, u_int32_t count)
     return qFromLittleEndian<quint32>(bytes);
 }
 
+// Holds the flash node open; closed on every way out, an exception's included.
+struct FlashNode
+{
+    int fd = open(flashNodePath, O_RDWR);
+    ~FlashNode()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+};
+
 } // namespace
 
 UpdaterThread::UpdaterThread(QObject *parent)
@@ -123,15 +145,21 @@ void UpdaterThread::setFilename(const QString &filename)
     this->filename = filename;
 }
 
+void UpdaterThread::setConfirmedComponents(const QList<ComponentRecord> &components)
+{
+    confirmed = components;
+}
+
+void UpdaterThread::setCopyMode(CopyMode mode)
+{
+    copyMode = mode;
+}
+
 void UpdaterThread::reportProgress(int stage, float fraction)
 {
-    emit updateCurrentProgress(int(100.0f * fraction));
-    float stageBase = 0.0f;
-    for (int i = 0; i < stage; ++i)
-        stageBase += stageWeights[i];
-    const float total =
-        ((stageBase + fraction * stageWeights[stage]) * componentShare + completedShare) * 100.0f;
-    emit updateTotalProgress(int(total));
+    const ProgressValues values = progressValues(stage, fraction, componentShare, completedShare);
+    emit updateCurrentProgress(values.current);
+    emit updateTotalProgress(values.total);
 }
 
 bool UpdaterThread::allocated(const void *buffer)
@@ -141,17 +169,21 @@ bool UpdaterThread::allocated(const void *buffer)
     return buffer != nullptr;
 }
 
+// Every read of a component's data after the first must give the bytes of the first: the flash
+// is never programmed towards bytes that another image put under the same name meanwhile.
 bool UpdaterThread::readImage(QFile &image, u_int32_t fileOffset, u_int32_t length, char *buffer)
 {
-    if (readComponentData(image, fileOffset, length, buffer))
-        return true;
-    emit updateStatusText(readErrorText());
-    return false;
-}
-
-QString UpdaterThread::readErrorText() const
-{
-    return QStringLiteral("Error reading update image ") + filename;
+    if (!readComponentData(image, fileOffset, length, buffer)) {
+        emit updateStatusText(imageReadError(filename));
+        return false;
+    }
+    const auto first = checksums.constFind(fileOffset);
+    if (first != checksums.constEnd() && *first != checksum(buffer, length)) {
+        emit updateStatusText(
+            QStringLiteral("The update image %1 changed during the update.").arg(filename));
+        return false;
+    }
+    return true;
 }
 
 // Moves length bytes through the node in transfer blocks from the flash address, with one seek
@@ -177,8 +209,7 @@ void UpdaterThread::transferBlocks(int fd, u_int32_t address, u_int32_t length, 
 int UpdaterThread::unlockFlash(int fd)
 {
     qDebug() << "int UpdaterThread::unlockFlash(int)";
-    static const char token[] = "mindful!!";
-    const int result = ioctl(fd, IOCTL_FLASH_UNLOCK, token);
+    const int result = ioctl(fd, IOCTL_FLASH_UNLOCK, unlockToken);
     if (result < 0)
         emit updateStatusText(QStringLiteral("Error unlocking Flash memory."));
     return result;
@@ -209,7 +240,7 @@ int UpdaterThread::writeToFlash(int fd, QFile &file, u_int32_t fileOffset, u_int
     reportProgress(1, 0.0f);
     if (length == 0)
         return 0;
-    if (length > componentBufferSize)
+    if (length > largestComponentData)
         return -1;
     const std::unique_ptr<char[]> buffer = allocateComponentBuffer();
     if (!allocated(buffer.get()) || !readImage(file, fileOffset, length, buffer.get()))
@@ -222,13 +253,14 @@ int UpdaterThread::writeToFlash(int fd, QFile &file, u_int32_t fileOffset, u_int
     return 0;
 }
 
+// The image is read once per call, and every pass compares with those bytes.
 int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_int32_t address,
                                    u_int32_t length)
 {
     qDebug() << "int UpdaterThread::verifyAndRepair(int, QFile&, u_int32_t, u_int32_t, u_int32_t)";
     if (length == 0)
         return 0;
-    if (length > componentBufferSize)
+    if (length > largestComponentData)
         return -1;
     const std::unique_ptr<char[]> fileBuffer = allocateComponentBuffer();
     const std::unique_ptr<char[]> flashBuffer = allocateComponentBuffer();
@@ -236,14 +268,14 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
         return -1;
     char *const image = fileBuffer.get();
     char *const flash = flashBuffer.get();
+    if (!readImage(file, fileOffset, length, image))
+        return -1;
     // The last unit holds the 1 to 3 bytes of a length that is not a multiple of 4.
     const u_int32_t words = (length + 3) / 4;
     QVector<int> repairsOfPage(int(pagesIn(length)), 0);
 
     for (;;) {
         reportProgress(2, 0.0f);
-        if (!readImage(file, fileOffset, length, image))
-            return -1;
         transferBlocks(fd, address, length, 2, QStringLiteral("Reading from Flash memory at 0x"),
                        [fd, image, flash](u_int32_t offset, u_int32_t count) {
                            return readFlash(fd, flash + offset, image + offset, count);
@@ -311,132 +343,190 @@ void UpdaterThread::repairPage(int fd, const char *fileBuffer, u_int32_t address
     qDebug() << "-----------------------------------\n\n";
 }
 
-// Why the image cannot be programmed, or an empty string. Each kind of problem is looked for
-// in every component before the next kind.
-QString UpdaterThread::imageProblem(int readResult, const QList<ComponentRecord> &components) const
+void UpdaterThread::end(UpdateOutcome::Result outcome, const QString &status)
 {
-    // A block shorter than its own header is no component at all.
-    const auto broken = [](const ComponentRecord &c) { return c.size < blockHeaderSize; };
-    if (readResult < 0 || components.isEmpty() ||
-        std::any_of(components.begin(), components.end(), broken))
-        return readErrorText();
-
-    const auto at = [](const ComponentRecord &c) {
-        return QStringLiteral("Component at 0x") + hex(c.flashAddress);
-    };
-    const std::function<QString(const ComponentRecord &)> checks[] = {
-        [&](const ComponentRecord &c) {
-            return dataLength(c) > componentBufferSize ? at(c) + QStringLiteral(" is too large.")
-                                                       : QString();
-        },
-        [&](const ComponentRecord &c) {
-            return quint64(c.flashAddress) + dataLength(c) > 0x100000000ull
-                       ? at(c) + QStringLiteral(" runs past the end of the flash address space.")
-                       : QString();
-        },
-        // The driver erases whole pages; what it does with an address inside one is undefined.
-        [&](const ComponentRecord &c) {
-            return dataLength(c) > 0 && c.flashAddress % flashPageSize != 0
-                       ? at(c) + QStringLiteral(" does not start on a flash page.")
-                       : QString();
-        },
-    };
-    for (const auto &check : checks) {
-        for (const ComponentRecord &component : components) {
-            const QString problem = check(component);
-            if (!problem.isEmpty())
-                return problem;
-        }
-    }
-    return sharedPage(components);
-}
-
-// Each component's erase would wipe whatever an earlier one wrote into a page they share, and
-// the update would end in "Done" over a flash that does not hold the image.
-QString UpdaterThread::sharedPage(const QList<ComponentRecord> &components)
-{
-    struct PageSpan
-    {
-        u_int32_t first;
-        u_int32_t last;
-        u_int32_t address;
-    };
-    std::vector<PageSpan> spans;
-    for (const ComponentRecord &c : components) {
-        if (dataLength(c) > 0)
-            spans.push_back(
-                {c.flashAddress / flashPageSize,
-                 u_int32_t((quint64(c.flashAddress) + dataLength(c) - 1) / flashPageSize),
-                 c.flashAddress});
-    }
-    std::sort(spans.begin(), spans.end(),
-              [](const PageSpan &a, const PageSpan &b) { return a.first < b.first; });
-    for (size_t i = 1; i < spans.size(); ++i) {
-        if (spans[i].first <= spans[i - 1].last)
-            return QStringLiteral("Components at 0x") + hex(spans[i - 1].address) +
-                   QStringLiteral(" and 0x") + hex(spans[i].address) +
-                   QStringLiteral(" share a flash page.");
-    }
-    return QString();
+    if (!status.isEmpty())
+        emit updateStatusText(status);
+    // Whatever stops a run after its first erase leaves the flash without a complete image.
+    result.result =
+        current > 0 && outcome != UpdateOutcome::Written ? UpdateOutcome::Failed : outcome;
+    result.failedComponent = result.result == UpdateOutcome::Failed ? current : 0;
 }
 
 void UpdaterThread::process()
 {
     emit updateStatusText(QStringLiteral("Updater initialization..."));
     reportProgress(0, 0.0f);
-
-    QList<ComponentRecord> components;
-    const int readResult = readImageComponents(filename, components);
-    // An image that cannot be used must leave the flash exactly as it is.
-    QString problem = imageProblem(readResult, components);
-    QFile image;
-    if (problem.isEmpty() && !openImageFile(image, filename))
-        problem = readErrorText();
-    if (!problem.isEmpty()) {
-        emit updateStatusText(problem);
-        emit finished();
-        return;
+    result = UpdateOutcome();
+    result.copyDeclined = copyMode == CopyMode::Declined;
+    // The last status text is the outcome's, whichever way the run ends.
+    const QMetaObject::Connection lastText = connect(
+        this, &UpdaterThread::updateStatusText, this,
+        [this](const QString &text) { result.status = text; }, Qt::DirectConnection);
+    try {
+        run();
+    } catch (const std::exception &) {
+        // Out of memory outside the component buffers, most likely: the run ends like any
+        // other failure, with the node closed and finished() once.
+        end(UpdateOutcome::Refused, QStringLiteral("Not enough memory to update the flash."));
     }
+    disconnect(lastText);
+    emit finished();
+}
 
-    const int fd = open(flashNodePath, O_RDWR);
-    if (fd < 0) {
-        emit updateStatusText(QStringLiteral("Error opening ") + QLatin1String(flashNodePath));
-        emit finished();
-        return;
+// Everything is taken from one open descriptor of the image: renaming or replacing the file
+// under its name changes nothing from here on.
+void UpdaterThread::run()
+{
+    QFile image;
+    QList<ComponentRecord> components;
+    const int readResult =
+        openImageFile(image, filename) ? readImageComponents(image, components) : -1;
+    // An image that cannot be used must leave the flash exactly as it is.
+    const QString problem = imageProblem(filename, readResult, components);
+    if (!problem.isEmpty())
+        return end(UpdateOutcome::Refused, problem);
+    if (!confirmed.isEmpty() && components != confirmed)
+        return end(UpdateOutcome::Refused,
+                   QStringLiteral("The update image changed after it was shown. Check it and "
+                                  "press Update again."));
+    if (!fingerprint(image, components))
+        return end(UpdateOutcome::Refused, imageReadError(filename));
+
+    FlashNode node;
+    if (node.fd < 0) {
+        QString text = QStringLiteral("Error opening ") + QLatin1String(flashNodePath);
+        if (errno == EACCES || errno == EPERM)
+            text += QStringLiteral(": permission denied. ") + nodePermissionAdvice();
+        return end(UpdateOutcome::NoDevice, text);
     }
     // Two updates interleaved on one flash would each end in "Done" over a mix of both images.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-        emit updateStatusText(
-            QStringLiteral("The flash memory is being updated by another program."));
-    } else if (updateComponents(fd, image, components)) {
-        image.close();
-        emit updateStatusText(
-            QStringLiteral("Done updating. It is now safe to restart the computer."));
-        emit updateCurrentProgress(100);
-        emit updateTotalProgress(100);
+    if (flock(node.fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        return end(UpdateOutcome::Busy,
+                   QStringLiteral("The flash memory is being updated by another program."));
+    update(node.fd, image, components);
+}
+
+void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &components)
+{
+    unlockFlash(fd);
+    if (copyMode == CopyMode::Save && !saveCopy(fd, components))
+        return;
+    UpdateRecord{filename, QDateTime::currentDateTimeUtc(), components, result.copyPath}.save();
+    if (!updateComponents(fd, image, components))
+        return end(UpdateOutcome::Failed, QString());
+    image.close();
+    UpdateRecord::remove();
+    FlashCopies::prune();
+    end(UpdateOutcome::Written,
+        QStringLiteral("Done updating. It is now safe to restart the computer."));
+    emit updateCurrentProgress(100);
+    emit updateTotalProgress(100);
+}
+
+// Takes the checksum of every component's data as it stands before anything is done; later
+// reads must give the same bytes.
+bool UpdaterThread::fingerprint(QFile &image, const QList<ComponentRecord> &components)
+{
+    checksums.clear();
+    QByteArray block(int(flashPageSize), Qt::Uninitialized);
+    for (const ComponentRecord &c : components) {
+        if (!image.seek(qint64(c.fileOffset) + ImageFormat::headerSize))
+            return false;
+        uLong crc = crc32_z(0, nullptr, 0);
+        for (u_int32_t done = 0; done < c.dataLength();) {
+            const u_int32_t count = std::min(c.dataLength() - done, flashPageSize);
+            if (image.read(block.data(), count) != qint64(count))
+                return false;
+            crc = crc32_z(crc, reinterpret_cast<const Bytef *>(block.constData()), count);
+            done += count;
+        }
+        checksums.insert(c.fileOffset, quint32(crc));
     }
-    close(fd);
-    emit finished();
+    return true;
+}
+
+// Saves the pages that the update will erase, as an image that puts them back, before the
+// first erase. Its component list says what it holds: the installed software version.
+bool UpdaterThread::saveCopy(int fd, const QList<ComponentRecord> &components)
+{
+    InstalledVersionWords installed{0, 0, 0};
+    readInstalledVersionWords(&installed);
+    const QString folder = FlashCopies::folder();
+    const QString path = FlashCopies::newPath(QDateTime::currentDateTimeUtc());
+    emit updateStatusText(QStringLiteral("Saving a copy of the flash to %1...").arg(path));
+
+    QSaveFile file(path);
+    u_int32_t unread = 0;
+    QString problem;
+    if (!QDir().mkpath(folder)) {
+        problem = QStringLiteral("cannot make the folder %1").arg(folder);
+    } else if (!file.open(QIODevice::WriteOnly)) {
+        problem = file.errorString();
+    } else if (!copyPages(fd, components, installed.software, file, &unread)) {
+        end(UpdateOutcome::Refused, QStringLiteral("Error reading Flash memory at 0x%1 for a "
+                                                   "copy. The flash was not changed.")
+                                        .arg(hex(unread)));
+        return false;
+    } else if (!file.commit()) {
+        problem = file.errorString();
+    } else if (!syncFolder(folder)) {
+        // Only a copy that survives a power loss may let the erase begin.
+        problem = QStringLiteral("cannot sync the folder %1").arg(folder);
+    }
+    if (!problem.isEmpty()) {
+        end(UpdateOutcome::CopyNotSaved,
+            QStringLiteral("No copy of the flash could be saved: %1.").arg(problem));
+        return false;
+    }
+    result.copyPath = path;
+    return true;
+}
+
+// Streams the pages into the copy one at a time, in transfer blocks as the read-back reads, so
+// it costs no more memory than one page. False, with the address, when the flash cannot be
+// read; a failed write of the file shows when it is committed.
+bool UpdaterThread::copyPages(int fd, const QList<ComponentRecord> &components, u_int32_t version,
+                              QSaveFile &file, u_int32_t *unread)
+{
+    quint64 total = 0;
+    for (const ComponentRecord &c : components)
+        total += quint64(pagesIn(c.dataLength())) * flashPageSize;
+    QByteArray page(int(flashPageSize), Qt::Uninitialized);
+    quint64 done = 0;
+    for (int i = 0; i < components.size(); ++i) {
+        const ComponentRecord &c = components.at(i);
+        const u_int32_t length = pagesIn(c.dataLength()) * flashPageSize;
+        ComponentRecord fields = c;
+        fields.version = version;
+        const bool last = i == components.size() - 1;
+        file.write(blockHeader(fields, last ? 0 : length + ImageFormat::headerSize));
+        lseek(fd, c.flashAddress, SEEK_SET);
+        for (u_int32_t offset = 0; offset < length; offset += flashPageSize) {
+            for (u_int32_t at = 0; at < flashPageSize; at += transferBlockSize) {
+                if (!readAll(fd, page.data() + at, transferBlockSize)) {
+                    *unread = c.flashAddress + offset + at;
+                    return false;
+                }
+            }
+            file.write(page);
+            done += flashPageSize;
+            emit updateCurrentProgress(int(done * 100 / total));
+        }
+    }
+    return true;
 }
 
 // Erases twice, writes and verifies each component in turn; stops at the first failure.
 bool UpdaterThread::updateComponents(int fd, QFile &image, const QList<ComponentRecord> &components)
 {
-    quint64 totalLength = 0;
-    for (const ComponentRecord &component : components)
-        totalLength += dataLength(component);
-    QVector<float> shares;
-    shares.reserve(components.size());
-    for (const ComponentRecord &component : components)
-        shares.append(totalLength ? float(dataLength(component)) / float(totalLength)
-                                  : 1.0f / float(components.size()));
-
-    unlockFlash(fd);
+    const QVector<float> shares = componentShares(components);
     completedShare = 0.0f;
     for (int i = 0; i < components.size(); ++i) {
         const ComponentRecord &c = components.at(i);
-        const u_int32_t length = dataLength(c);
+        const u_int32_t length = c.dataLength();
         componentShare = shares.at(i);
+        current = i + 1;
         emit updateStatusText(QStringLiteral("Started erasing Flash memory..."));
         if (eraseFlash(fd, c.flashAddress, length) < 0 ||
             eraseFlash(fd, c.flashAddress, length) < 0)

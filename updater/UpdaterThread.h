@@ -1,5 +1,10 @@
 #pragma once
 
+#include "ComponentRecord.h"
+#include "UpdateOutcome.h"
+
+#include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -8,19 +13,33 @@
 #include <functional>
 
 class QFile;
-struct ComponentRecord;
+class QSaveFile;
 
 // The worker that programs an update image into the flash. It runs process() in its own thread
-// and reports only through its four signals; it never touches a widget.
+// and reports only through its four signals; it never touches a widget. How the run ended is
+// in outcome() when finished() is emitted.
 class UpdaterThread : public QObject
 {
     Q_OBJECT
 
 public:
+    // Whether the pages that the update will erase are first saved as a copy of the flash.
+    enum class CopyMode
+    {
+        Skip,
+        Save,
+        Declined // none, because the user chose to go on without one
+    };
+
     explicit UpdaterThread(QObject *parent = nullptr);
     ~UpdaterThread() override;
 
     void setFilename(const QString &filename);
+    // The component list the user confirmed; an image that lists others by the time the update
+    // starts is refused.
+    void setConfirmedComponents(const QList<ComponentRecord> &components);
+    void setCopyMode(CopyMode mode);
+    const UpdateOutcome &outcome() const { return result; }
 
     // Emits the current and the total progress for the given stage of the current component
     // being fraction done. Stages: 0 erase, 1 write, 2 read-back, 3 compare.
@@ -46,10 +65,14 @@ public slots:
     void process();
 
 private:
-    QString imageProblem(int readResult, const QList<ComponentRecord> &components) const;
-    static QString sharedPage(const QList<ComponentRecord> &components);
-    QString readErrorText() const;
+    void run();
+    void update(int fd, QFile &image, const QList<ComponentRecord> &components);
     bool updateComponents(int fd, QFile &image, const QList<ComponentRecord> &components);
+    bool fingerprint(QFile &image, const QList<ComponentRecord> &components);
+    bool saveCopy(int fd, const QList<ComponentRecord> &components);
+    bool copyPages(int fd, const QList<ComponentRecord> &components, u_int32_t version,
+                   QSaveFile &file, u_int32_t *unread);
+    void end(UpdateOutcome::Result outcome, const QString &status);
     void transferBlocks(int fd, u_int32_t address, u_int32_t length, int stage,
                         const QString &announcement,
                         const std::function<bool(u_int32_t offset, u_int32_t count)> &transfer);
@@ -60,4 +83,10 @@ private:
     QString filename;
     float componentShare;
     float completedShare;
+
+    QList<ComponentRecord> confirmed;
+    CopyMode copyMode = CopyMode::Skip;
+    UpdateOutcome result;
+    QHash<u_int32_t, quint32> checksums; // of each component's data as first read, by offset
+    int current = 0; // the component being programmed, from 1; 0 before the first erase
 };
