@@ -1,4 +1,5 @@
 #include "MainWindow.h"
+#include "StandardDescriptors.h"
 #include "StartupOptions.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 
 int main(int argc, char *argv[])
 {
+    openClosedStandardDescriptors();
     // A reader of the tool's output that goes away (a closed pipe) must not end an update:
     // writes to it fail instead.
     std::signal(SIGPIPE, SIG_IGN);

@@ -190,7 +190,7 @@ double floorUpdate(const Image &image)
     QFile file(image.path);
     file.open(QIODevice::ReadOnly);
     const int fd = ::open(flashNodePath, O_RDWR);
-    ioctl(fd, IOCTL_FLASH_UNLOCK, "mindful!!");
+    ioctl(fd, IOCTL_FLASH_UNLOCK, unlockToken);
     qint64 offset = 0;
     quint32 differences = 0;
     for (const ImageComponent &component : image.components) {
@@ -336,6 +336,8 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     qputenv("VORLAN_SIM_FLASH", QFile::encodeName(dir.filePath("flash.bin")));
     qputenv("VORLAN_SIM_FLASH_SIZE", QByteArray::number(64 * MiB));
+    // The window saves a copy of the flash before each update; they go with the folder.
+    qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath("state")));
     for (const char *name :
          {"VORLAN_SIM_ERASE_US", "VORLAN_SIM_WRITE_US_PER_KIB", "VORLAN_SIM_TRACE"})
         qunsetenv(name);

@@ -6,11 +6,22 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <vector>
+
 namespace {
 
-constexpr int guardedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-constexpr int guardedCount = sizeof guardedSignals / sizeof guardedSignals[0];
-struct sigaction usualActions[guardedCount];
+// Every signal whose default action ends the process, SIGKILL and SIGSTOP aside, which cannot
+// be held; SIGSEGV and its kin report a fault of the process itself and are left alone.
+std::vector<int> guardedSignals()
+{
+    std::vector<int> numbers = {SIGINT,    SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
+                                SIGVTALRM, SIGPROF, SIGPWR, SIGXCPU, SIGXFSZ, SIGIO,   SIGSTKFLT};
+    for (int number = SIGRTMIN; number <= SIGRTMAX; ++number)
+        numbers.push_back(number);
+    return numbers;
+}
+
+struct sigaction usualActions[NSIG];
 // The write end of the holding guard's pipe; a signal handler may do no more than write to it.
 volatile sig_atomic_t holderPipe = -1;
 
@@ -52,8 +63,8 @@ void InterruptGuard::hold()
     action.sa_handler = onSignal;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    for (int i = 0; i < guardedCount; ++i)
-        sigaction(guardedSignals[i], &action, &usualActions[i]);
+    for (const int number : guardedSignals())
+        sigaction(number, &action, &usualActions[number]);
     held = true;
 }
 
@@ -61,8 +72,8 @@ bool InterruptGuard::release()
 {
     if (!held)
         return false;
-    for (int i = 0; i < guardedCount; ++i)
-        sigaction(guardedSignals[i], &usualActions[i], nullptr);
+    for (const int number : guardedSignals())
+        sigaction(number, &usualActions[number], nullptr);
     holderPipe = -1;
     held = false;
     // What arrived before the usual actions came back is in the pipe, reported or not; what

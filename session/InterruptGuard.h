@@ -4,8 +4,10 @@
 
 class QSocketNotifier;
 
-// While held, SIGINT, SIGTERM, SIGHUP and SIGQUIT do not end the process: each one is reported
-// through interrupted() on the GUI thread instead. Released, they act as usual again.
+// While held, no signal that would end the process by default does (SIGKILL and SIGSTOP aside):
+// SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGPWR, the real-time signals and the rest are each
+// reported through interrupted() on the thread of the guard instead. Released, they act as usual
+// again.
 class InterruptGuard : public QObject
 {
     Q_OBJECT

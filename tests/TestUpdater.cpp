@@ -263,7 +263,7 @@ void TestUpdater::repairChoice()
     flash.replace(0x40008, 4, reinterpret_cast<const char *>(&word), 4);
     device.setFlash(flash);
     const int fd = open(flashNodePath, O_RDWR);
-    ioctl(fd, IOCTL_FLASH_UNLOCK, "mindful!!");
+    ioctl(fd, IOCTL_FLASH_UNLOCK, unlockToken);
 
     UpdaterThread worker;
     QCOMPARE(worker.verifyAndRepair(fd, image, 0, 0x40000, 1000), 0);

@@ -47,9 +47,9 @@ void ImageInfoDialog::listComponents()
 {
     ui->listWidget->clear();
 
-    QList<ComponentRecord> components;
-    readImageComponents(filename, components);
-    for (const ComponentRecord &record : qAsConst(components)) {
+    listed.clear();
+    readImageComponents(filename, listed);
+    for (const ComponentRecord &record : qAsConst(listed)) {
         auto *row = new QListWidgetItem(nullptr, QListWidgetItem::Type);
         row->setSizeHint(QSize(465, 128));
         ui->listWidget->insertItem(ui->listWidget->count(), row);

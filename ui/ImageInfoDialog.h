@@ -1,6 +1,9 @@
 #pragma once
 
+#include "ComponentRecord.h"
+
 #include <QDialog>
+#include <QList>
 
 namespace Ui {
 class ImageInfoDialog;
@@ -18,6 +21,8 @@ public:
     ~ImageInfoDialog() override;
 
     void setFilename(const QString &filename);
+    // The components listed now: what the user confirms with OK.
+    QList<ComponentRecord> components() const { return listed; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -27,4 +32,5 @@ private:
 
     Ui::ImageInfoDialog *ui;
     QString filename;
+    QList<ComponentRecord> listed;
 };

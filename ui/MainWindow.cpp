@@ -6,9 +6,11 @@
 #include "ImageReader.h"
 #include "InstalledVersions.h"
 #include "InterruptGuard.h"
+#include "NodePermission.h"
 #include "ShutdownInhibitor.h"
 #include "StartupOptions.h"
 #include "TimeDisplay.h"
+#include "UpdateRecord.h"
 #include "UpdateVerdict.h"
 #include "UpdaterThread.h"
 #include "VorlanDriver.h"
@@ -47,14 +49,39 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
         QStringLiteral("</p><p><br/></p><p>KELDRA</p></body></html>"));
     elapsedTimer = new QElapsedTimer;
 
+    auto *verdictBox = new QWidget(this);
+    auto *verdictLayout = new QHBoxLayout(verdictBox);
+    verdictLayout->setContentsMargins(0, 0, 0, 0);
+    verdictIcon = new QLabel(verdictBox);
+    verdictIcon->setAlignment(Qt::AlignTop);
+    verdictLabel = new QLabel(verdictBox);
+    verdictLabel->setObjectName(QStringLiteral("verdictLabel"));
+    verdictLabel->setWordWrap(true);
+    verdictLabel->setTextFormat(Qt::PlainText);
+    verdictLayout->addWidget(verdictIcon);
+    verdictLayout->addWidget(verdictLabel, 1);
+    statusBar()->addWidget(verdictBox, 1);
+
+    verdict = new UpdateVerdict(this);
+    // An update that began erasing and never ended in "Done": the tool was killed, crashed or
+    // lost its power. That comes first, before anything else is done.
+    if (UpdateRecord::exists()) {
+        const UpdateRecord record = UpdateRecord::load();
+        verdict->assumeIncomplete(record.since());
+        showVerdict(record.warning(), true);
+    }
+
     QString hwTimestamp;
     QString swVersion;
     QString pidVersion;
     if (readInstalledVersions(&hwTimestamp, &swVersion, &pidVersion) < 0) {
+        const QString check = lacksNodePermission(mailboxNodePath)
+                                  ? QStringLiteral("You may not use it. ") + nodePermissionAdvice()
+                                  : QStringLiteral("Please check if VORLAN driver is loaded.");
         QMessageBox::critical(nullptr, QStringLiteral("Cannot open file"),
                               QStringLiteral("System file ") + QLatin1String(mailboxNodePath) +
-                                  QStringLiteral(" could not be opened.\n\nPlease check if VORLAN "
-                                                 "driver is loaded.\nApplication will now quit.\n"),
+                                  QStringLiteral(" could not be opened.\n\n") + check +
+                                  QStringLiteral("\nApplication will now quit.\n"),
                               QMessageBox::Ok, QMessageBox::NoButton);
         if (!openWithoutDriver)
             QTimer::singleShot(0, this, SLOT(close()));
@@ -71,20 +98,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     for (int letter = 0; letter < 128; ++letter)
         letterWidths[letter] = ui->statusLabel->fontMetrics().horizontalAdvance(QChar(letter));
 
-    auto *verdictBox = new QWidget(this);
-    auto *verdictLayout = new QHBoxLayout(verdictBox);
-    verdictLayout->setContentsMargins(0, 0, 0, 0);
-    verdictIcon = new QLabel(verdictBox);
-    verdictIcon->setAlignment(Qt::AlignTop);
-    verdictLabel = new QLabel(verdictBox);
-    verdictLabel->setObjectName(QStringLiteral("verdictLabel"));
-    verdictLabel->setWordWrap(true);
-    verdictLabel->setTextFormat(Qt::PlainText);
-    verdictLayout->addWidget(verdictIcon);
-    verdictLayout->addWidget(verdictLabel, 1);
-    statusBar()->addWidget(verdictBox, 1);
-
-    verdict = new UpdateVerdict(this);
     new DisplayLossGuard(verdict, this);
     shutdownInhibitor = new ShutdownInhibitor(this);
     interruptGuard = new InterruptGuard(this);
@@ -149,16 +162,24 @@ void MainWindow::startUpdateButton_released()
     if (imageInfoDialog->exec() == 0)
         return;
 
+    startUpdate(filename, imageInfoDialog->components(), UpdaterThread::CopyMode::Save);
+}
+
+void MainWindow::startUpdate(const QString &filename, const QList<ComponentRecord> &components,
+                             UpdaterThread::CopyMode copyMode)
+{
+    updateFilename = filename;
+    updateComponents = components;
     ui->startUpdateButton->setEnabled(false);
     shutdownInhibitor->acquire();
     interruptGuard->hold();
-    QList<ComponentRecord> components;
-    readImageComponents(filename, components);
     verdictIcon->clear();
     verdictLabel->clear();
     auto *thread = new QThread;
     auto *worker = new UpdaterThread;
     worker->setFilename(filename);
+    worker->setConfirmedComponents(components);
+    worker->setCopyMode(copyMode);
     verdict->follow(worker, components);
     worker->moveToThread(thread);
     connect(thread, SIGNAL(started()), worker, SLOT(process()));
@@ -224,19 +245,47 @@ void MainWindow::updateFinished()
 
     shutdownInhibitor->release();
     quitAfterUpdate = interruptGuard->release();
-    showVerdict();
+    showVerdict(verdict->text(), verdict->alarming());
+    if (!quitAfterUpdate)
+        offerNextStep();
 }
 
-void MainWindow::showVerdict()
+// What only the user can decide after an update: to go on without a copy of the flash when
+// none could be saved, and to put back the copy after a failure.
+void MainWindow::offerNextStep()
 {
-    const bool failed = verdict->outcome() == UpdateVerdict::Failed;
+    const UpdateOutcome outcome = verdict->outcome();
+    if (outcome.result == UpdateOutcome::CopyNotSaved) {
+        if (QMessageBox::question(this, QStringLiteral("No copy of the flash"),
+                                  outcome.status + QStringLiteral(" Update without a copy?"),
+                                  QMessageBox::Yes | QMessageBox::No,
+                                  QMessageBox::No) == QMessageBox::Yes)
+            startUpdate(updateFilename, updateComponents, UpdaterThread::CopyMode::Declined);
+        return;
+    }
+    if (outcome.result != UpdateOutcome::Failed || outcome.copyPath.isEmpty())
+        return;
+    ui->filenameLineEdit->setText(outcome.copyPath);
+    if (QMessageBox::question(this, QStringLiteral("Update failed"),
+                              QStringLiteral("Put back the flash as it was before this update?"),
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::Yes) != QMessageBox::Yes)
+        return;
+    // The copy of a half-written flash would be worth nothing: the restore makes none.
+    QList<ComponentRecord> copy;
+    readImageComponents(outcome.copyPath, copy);
+    startUpdate(outcome.copyPath, copy, UpdaterThread::CopyMode::Skip);
+}
+
+void MainWindow::showVerdict(const QString &text, bool alarming)
+{
     const QStyle::StandardPixmap icon =
-        failed ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxInformation;
+        alarming ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxInformation;
     const int size = style()->pixelMetric(QStyle::PM_SmallIconSize);
     verdictIcon->setPixmap(style()->standardIcon(icon).pixmap(size, size));
     verdictLabel->setStyleSheet(
-        failed ? QStringLiteral("QLabel { color: #b00000; font-weight: bold; }") : QString());
-    verdictLabel->setText(verdict->text());
+        alarming ? QStringLiteral("QLabel { color: #b00000; font-weight: bold; }") : QString());
+    verdictLabel->setText(text);
     // The form already needs the window's whole height: the window grows by the lines the
     // verdict takes rather than squeeze the form.
     const int extra = verdictLabel->heightForWidth(verdictLabel->width()) - verdictLabel->height();

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "ComponentRecord.h"
+#include "UpdaterThread.h"
+
+#include <QList>
 #include <QMainWindow>
 
 class ImageInfoDialog;
@@ -37,7 +41,10 @@ private slots:
 
 private:
     void updateTimeLabels();
-    void showVerdict();
+    void startUpdate(const QString &filename, const QList<ComponentRecord> &components,
+                     UpdaterThread::CopyMode copyMode);
+    void showVerdict(const QString &text, bool alarming);
+    void offerNextStep();
 
     Ui::MainWindow *ui;
     QElapsedTimer *elapsedTimer;
@@ -50,5 +57,8 @@ private:
     ShutdownInhibitor *shutdownInhibitor;
     InterruptGuard *interruptGuard;
     bool quitAfterUpdate = false;
+    // What the running or last update programs: a question after it may start it again.
+    QString updateFilename;
+    QList<ComponentRecord> updateComponents;
     int letterWidths[128]; // of the ASCII letters in the status label's font
 };
