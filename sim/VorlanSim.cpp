@@ -180,12 +180,15 @@ const char *nodeName(Node node)
     return node == Node::Mailbox ? "mailbox" : "flash";
 }
 
-// One line per served call, appended to the file named by VORLAN_SIM_TRACE.
+// One line per served call, appended to the file named by VORLAN_SIM_TRACE, after the
+// monotonic time in microseconds.
 void trace(const char *format, ...)
 {
     const char *path = env("VORLAN_SIM_TRACE");
     if (!path)
         return;
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
     static std::string openPath;
     static FILE *file = nullptr;
     if (!file || openPath != path) {
@@ -196,6 +199,7 @@ void trace(const char *format, ...)
         if (!file)
             return;
     }
+    fprintf(file, "%" PRId64 " ", int64_t(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
     va_list args;
     va_start(args, format);
     vfprintf(file, format, args);
