@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the .deb from build/, checks that it holds exactly the tool's files, and runs lintian
-# on it where lintian is installed. Skipped, with a message, without dpkg-dev.
+# on it where lintian is installed: no error, no warning and no hardening tag may show. Skipped,
+# with a message, without dpkg-dev.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if ! command -v dpkg-shlibdeps >/dev/null; then
@@ -18,6 +19,7 @@ expected="./usr/bin/vorlan-update
 ./usr/share/doc/vorlan-update/changelog.gz
 ./usr/share/doc/vorlan-update/copyright
 ./usr/share/icons/hicolor/scalable/apps/vorlan-update.svg
+./usr/share/lintian/overrides/vorlan-update
 ./usr/share/man/man1/vorlan-update.1.gz"
 files=$(dpkg-deb --fsys-tarfile "${deb[0]}" | tar -t | grep -v '/$' | LC_ALL=C sort)
 if [ "$files" != "$expected" ]; then
@@ -33,7 +35,16 @@ if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate app/vorlan-update.desktop
 fi
 if command -v lintian >/dev/null; then
-    lintian --fail-on error "${deb[0]}"
+    # Hardening tags are informational or warnings: shown here, and failing on their own.
+    report=$(lintian --pedantic --display-info --fail-on error,warning "${deb[0]}") || {
+        echo "$report" >&2
+        exit 1
+    }
+    [ -z "$report" ] || echo "$report"
+    if grep -qE '^[A-Z]: [^ ]+: hardening-' <<<"$report"; then
+        echo "package.sh: the tool is not built hardened" >&2
+        exit 1
+    fi
 else
     echo "package.sh: lintian is not installed; the package was not linted"
 fi
