@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the .deb from build/, checks that it holds exactly the tool's files, and runs lintian
-# on it where lintian is installed. Skipped, with a message, without dpkg-dev.
+# on it where lintian is installed: no error, no warning and no hardening tag may show. Skipped,
+# with a message, without dpkg-dev.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if ! command -v dpkg-shlibdeps >/dev/null; then
@@ -12,12 +13,15 @@ trap 'rm -rf "$out"' EXIT
 cpack --config build/CPackConfig.cmake -G DEB -B "$out" >/dev/null
 deb=("$out"/*.deb)
 expected="./usr/bin/vorlan-update
+./usr/lib/sysusers.d/vorlan.conf
+./usr/lib/udev/rules.d/60-vorlan.rules
 ./usr/share/applications/vorlan-update.desktop
 ./usr/share/doc/vorlan-update/changelog.gz
 ./usr/share/doc/vorlan-update/copyright
 ./usr/share/icons/hicolor/scalable/apps/vorlan-update.svg
+./usr/share/lintian/overrides/vorlan-update
 ./usr/share/man/man1/vorlan-update.1.gz"
-files=$(dpkg-deb --fsys-tarfile "${deb[0]}" | tar -t | grep -v '/$' | sort)
+files=$(dpkg-deb --fsys-tarfile "${deb[0]}" | tar -t | grep -v '/$' | LC_ALL=C sort)
 if [ "$files" != "$expected" ]; then
     echo "package.sh: the package holds other files than expected:" >&2
     diff <(echo "$expected") <(echo "$files") >&2 || true
@@ -25,11 +29,22 @@ if [ "$files" != "$expected" ]; then
 fi
 dpkg-deb --field "${deb[0]}" Depends | grep -q libqt5widgets5 ||
     { echo "package.sh: the package does not depend on Qt's widgets" >&2; exit 1; }
+dpkg-deb --info "${deb[0]}" postinst >/dev/null ||
+    { echo "package.sh: the package has no postinst to create the group vorlan" >&2; exit 1; }
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate app/vorlan-update.desktop
 fi
 if command -v lintian >/dev/null; then
-    lintian --fail-on error "${deb[0]}"
+    # Hardening tags are informational or warnings: shown here, and failing on their own.
+    report=$(lintian --pedantic --display-info --fail-on error,warning "${deb[0]}") || {
+        echo "$report" >&2
+        exit 1
+    }
+    [ -z "$report" ] || echo "$report"
+    if grep -qE '^[A-Z]: [^ ]+: hardening-' <<<"$report"; then
+        echo "package.sh: the tool is not built hardened" >&2
+        exit 1
+    fi
 else
     echo "package.sh: lintian is not installed; the package was not linted"
 fi

@@ -90,6 +90,8 @@ struct OpenNode
 
 using OpenFn = int (*)(const char *, int, ...);
 using OpenatFn = int (*)(int, const char *, int, ...);
+using CheckedOpenFn = int (*)(const char *, int);
+using CheckedOpenatFn = int (*)(int, const char *, int);
 using CloseFn = int (*)(int);
 using IoctlFn = int (*)(int, unsigned long, ...);
 using LseekFn = off_t (*)(int, off_t, int);
@@ -178,12 +180,15 @@ const char *nodeName(Node node)
     return node == Node::Mailbox ? "mailbox" : "flash";
 }
 
-// One line per served call, appended to the file named by VORLAN_SIM_TRACE.
+// One line per served call, appended to the file named by VORLAN_SIM_TRACE, after the
+// monotonic time in microseconds.
 void trace(const char *format, ...)
 {
     const char *path = env("VORLAN_SIM_TRACE");
     if (!path)
         return;
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
     static std::string openPath;
     static FILE *file = nullptr;
     if (!file || openPath != path) {
@@ -194,6 +199,7 @@ void trace(const char *format, ...)
         if (!file)
             return;
     }
+    fprintf(file, "%" PRId64 " ", int64_t(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
     va_list args;
     va_start(args, format);
     vfprintf(file, format, args);
@@ -514,14 +520,30 @@ int openat64(int dirfd, const char *path, int flags, ...)
     return serveOrPass(path, [&] { return real(dirfd, path, flags, mode); });
 }
 
+// The checked forms that a program built with _FORTIFY_SOURCE calls. What is not ours goes on to
+// the C library's own, which makes the checks.
 int __open_2(const char *path, int flags)
 {
-    return open(path, flags);
+    static const auto real = next<CheckedOpenFn>("__open_2");
+    return serveOrPass(path, [&] { return real(path, flags); });
 }
 
 int __open64_2(const char *path, int flags)
 {
-    return open64(path, flags);
+    static const auto real = next<CheckedOpenFn>("__open64_2");
+    return serveOrPass(path, [&] { return real(path, flags); });
+}
+
+int __openat_2(int dirfd, const char *path, int flags)
+{
+    static const auto real = next<CheckedOpenatFn>("__openat_2");
+    return serveOrPass(path, [&] { return real(dirfd, path, flags); });
+}
+
+int __openat64_2(int dirfd, const char *path, int flags)
+{
+    static const auto real = next<CheckedOpenatFn>("__openat64_2");
+    return serveOrPass(path, [&] { return real(dirfd, path, flags); });
 }
 
 int close(int fd)
@@ -595,6 +617,17 @@ ssize_t read(int fd, void *buffer, size_t count)
     if (node.node == Node::Mailbox)
         return fail(EINVAL);
     return flashRead(node, static_cast<uint8_t *>(buffer), count);
+}
+
+[[noreturn]] void __chk_fail();
+
+// The compiler passes the size of the buffer that it knows of; as in the C library, reading more
+// than that aborts before anything is read.
+ssize_t __read_chk(int fd, void *buffer, size_t count, size_t bufferSize)
+{
+    if (count > bufferSize)
+        __chk_fail();
+    return read(fd, buffer, count);
 }
 
 ssize_t write(int fd, const void *buffer, size_t count)
