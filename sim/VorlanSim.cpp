@@ -66,6 +66,7 @@ struct Config
     std::vector<BitFault> weakBits;  // byte address : bits that the first programming loses
     long shortRead = 0;
     long shortWrite = 0;
+    long readFail = 0;
     long writeFail = 0;
     long eraseMicroseconds = 0;
     long writeMicrosecondsPerKiB = 0;
@@ -164,6 +165,7 @@ Config readConfig()
     c.weakBits = envFaults("VORLAN_SIM_WEAK_BITS");
     c.shortRead = envNumber("VORLAN_SIM_SHORT_READ", 0);
     c.shortWrite = envNumber("VORLAN_SIM_SHORT_WRITE", 0);
+    c.readFail = envNumber("VORLAN_SIM_READ_FAIL", 0);
     c.writeFail = envNumber("VORLAN_SIM_WRITE_FAIL", 0);
     c.eraseMicroseconds = envNumber("VORLAN_SIM_ERASE_US", 0);
     c.writeMicrosecondsPerKiB = envNumber("VORLAN_SIM_WRITE_US_PER_KIB", 0);
@@ -445,8 +447,12 @@ ssize_t flashWrite(OpenNode &node, const uint8_t *data, size_t count, timespec &
 
 ssize_t flashRead(OpenNode &node, uint8_t *data, size_t count)
 {
+    if (++node.reads == node.config.readFail) {
+        trace("flash read 0x%" PRIx64 " %zu = -1 injected", node.position, count);
+        return fail(EIO);
+    }
     size_t n = std::min<uint64_t>(count, node.size - std::min(node.position, node.size));
-    const bool shortened = ++node.reads == node.config.shortRead;
+    const bool shortened = node.reads == node.config.shortRead;
     if (shortened)
         n /= 2;
     if (!flashBytes(node, node.position, data, n))

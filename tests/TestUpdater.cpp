@@ -1,8 +1,12 @@
 // The flash updater through the real system calls into the simulated flash: whole updates, one
-// row a scenario (the image, the faults, and what the flash and the status line hold
-// afterwards), and the repair that a difference gets.
+// row a scenario (the image, the faults, and what the flash, the status line and the copy hold
+// afterwards), the repair that a difference gets, the progress arithmetic and the copies kept.
 
+#include "FlashCopies.h"
+#include "ImageReader.h"
 #include "SimulatedDevice.h"
+#include "UpdateProgress.h"
+#include "UpdateRecord.h"
 #include "UpdaterThread.h"
 #include "VorlanDriver.h"
 
@@ -40,25 +44,50 @@ QByteArray bitAt(quint32 address, int offset, int mask)
     return QByteArray::number(address + quint32(offset)) + ':' + QByteArray::number(mask);
 }
 
-// Runs a whole update as the window does, the worker in its own thread, and returns its status
-// texts and how often it said it had finished. The hook sees each status text on the worker's
-// thread before the worker goes on.
-QStringList runUpdate(const QString &path, const std::function<void(const QString &)> &hook,
-                      int *finished)
+struct Run
 {
     QStringList texts;
+    QStringList log; // "t:" status texts, "c:" current and "p:" total progress, in order
+    int finished = 0;
+    UpdateOutcome outcome;
+};
+
+// Runs a whole update as the window does, the worker in its own thread. The hook sees each
+// status text on the worker's thread before the worker goes on.
+Run runUpdate(const QString &path, const std::function<void(const QString &)> &hook = {},
+              const QList<ComponentRecord> &confirmed = {},
+              UpdaterThread::CopyMode copy = UpdaterThread::CopyMode::Skip)
+{
+    Run run;
     QThread thread;
     auto *worker = new UpdaterThread;
     worker->setFilename(path);
+    worker->setConfirmedComponents(confirmed);
+    worker->setCopyMode(copy);
     worker->moveToThread(&thread);
-    const auto onText = [&](const QString &text) {
-        texts << text;
-        if (hook)
-            hook(text);
-    };
-    QObject::connect(worker, &UpdaterThread::updateStatusText, worker, onText,
-                     Qt::DirectConnection);
-    QSignalSpy ended(worker, &UpdaterThread::finished);
+    const auto direct = Qt::DirectConnection;
+    QObject::connect(
+        worker, &UpdaterThread::updateStatusText, worker,
+        [&](const QString &text) {
+            run.texts << text;
+            run.log << "t:" + text;
+            if (hook)
+                hook(text);
+        },
+        direct);
+    QObject::connect(
+        worker, &UpdaterThread::updateCurrentProgress, worker,
+        [&](int value) { run.log << "c:" + QString::number(value); }, direct);
+    QObject::connect(
+        worker, &UpdaterThread::updateTotalProgress, worker,
+        [&](int value) { run.log << "p:" + QString::number(value); }, direct);
+    QObject::connect(
+        worker, &UpdaterThread::finished, worker,
+        [&] {
+            ++run.finished;
+            run.outcome = worker->outcome();
+        },
+        direct);
     QObject::connect(&thread, &QThread::started, worker, &UpdaterThread::process);
     QObject::connect(worker, &UpdaterThread::finished, &thread, &QThread::quit);
     QObject::connect(worker, &UpdaterThread::finished, worker, &QObject::deleteLater);
@@ -66,8 +95,7 @@ QStringList runUpdate(const QString &path, const std::function<void(const QStrin
     thread.start();
     if (!stopped.wait(60000))
         qFatal("the update did not end within a minute");
-    *finished = ended.count();
-    return texts;
+    return run;
 }
 
 void row(const char *name, const Components &components, const Settings &settings,
@@ -76,6 +104,11 @@ void row(const char *name, const Components &components, const Settings &setting
 {
     QTest::newRow(name) << components << settings << lastText << QString(outcome) << QString(fired)
                         << wordRepairs << pageRepairs;
+}
+
+qint64 microseconds(const QString &traceLine)
+{
+    return traceLine.section(' ', 0, 0).toLongLong();
 }
 
 } // namespace
@@ -89,6 +122,9 @@ private slots:
     void update();
     void repairChoice_data();
     void repairChoice();
+    void progress_data();
+    void progress();
+    void copiesKept();
 };
 
 void TestUpdater::update_data()
@@ -98,7 +134,7 @@ void TestUpdater::update_data()
     QTest::addColumn<QString>("lastText"); // %1: the image's path
     // Per component: W holds the image (its pages erased, then its data), ? may have changed
     // within its pages, - untouched (also for components that the string leaves out). Empty:
-    // not a single request reached the flash.
+    // no erase and no write reached the flash.
     QTest::addColumn<QString>("outcome");
     QTest::addColumn<QString>("fired"); // a trace line that the row's fault leaves
     QTest::addColumn<int>("wordRepairs");
@@ -107,8 +143,7 @@ void TestUpdater::update_data()
     const Components three{part("BOOT", 0x40000, 70000, 1), part("KERN", 0x100000, 300000, 2),
                            part("CONF", 0x200000, 5000, 3)};
     row("a page of data, other data right after it", {part("A", 0, 0x20000)}, {}, done, "W");
-    row("page-sized partitions", {part("A", 0, 0x20000), part("B", 0x20000, 0x20000, 2)}, {}, done,
-        "WW");
+    row("three components", three, {}, done, "WWW");
     // 2^24 + 1 is 2^24 in single precision: the page count must not go through a float.
     row("just over 16 MiB", {part("L", 0x20000, 0x1000001)}, {}, done, "W");
     row("odd lengths and no data",
@@ -119,10 +154,10 @@ void TestUpdater::update_data()
     row("weak bit in the last byte of an odd length",
         {withBytes(part("T", 0x40000, 1003), 1002, 1, '\0')},
         {{"WEAK_BITS", bitAt(0x40000, 1002, 1)}}, done, "W", "weak bits injected", 1);
-    // Without the rest of the short read, the unread half would pass for the image's zeros.
-    row("short read over a weak bit", {withBytes(part("Z", 0x40000, 8192), 5120, 1024, '\0')},
-        {{"WEAK_BITS", bitAt(0x40000, 5820, 0x10)}, {"SHORT_READ", "6"}}, done, "W",
-        "read .* injected", 1);
+    // The refused read leaves the block unread: it must not pass for the image's zeros.
+    row("refused read over a weak bit", {withBytes(part("Z", 0x40000, 8192), 5820, 1, '\0')},
+        {{"WEAK_BITS", bitAt(0x40000, 5820, 0x10)}, {"READ_FAIL", "6"}}, done, "W",
+        "read .* injected", 0, 1);
     row("short write", three, {{"SHORT_WRITE", "7"}}, done, "WWW", "write .* injected");
     // The refused block stays erased, which is its image; no later block may move.
     row("refused write", {withBytes(part("E", 0x40000, 8192), 3072, 1024, '\xFF')},
@@ -131,14 +166,24 @@ void TestUpdater::update_data()
         {withBytes(part("S", 0x40000, 0x30000), 0x100, 1, '\xFF'), part("N", 0x100000, 100)},
         {{"STUCK_BITS", bitAt(0x40000, 0x100, 0x80)}}, "Error verifying Flash memory at 0x40000",
         "?-", "stuck bits injected", 0, 3);
-    row("erase refused in the second of three", three, {{"ERASE_FAIL", "0x100000:1"}},
-        "Error erasing page at 0x100000", "W?-", "ERASE.* injected");
+    row("erase refused in the second of three, after a copy", three,
+        {{"ERASE_FAIL", "0x100000:1"}, {"copy", ""}}, "Error erasing page at 0x100000", "W?-",
+        "ERASE.* injected");
+    row("flash read refused for the copy", three, {{"READ_FAIL", "3"}, {"copy", ""}},
+        "Error reading Flash memory at 0x40800 for a copy. The flash was not changed.", "",
+        "read .* injected");
     row("flash node missing", three, {{"FLASH_NODE", "missing"}}, "Error opening /dev/tarn_flash",
         "", "open = -1 missing");
     row("another update holds the flash", three, {{"held", ""}},
         "The flash memory is being updated by another program.", "");
     row("image cut short during the update", three, {{"cut", ""}}, "Error reading update image %1",
         "?--");
+    row("image rewritten in place during the update", three, {{"rewrite", ""}},
+        "The update image %1 changed during the update.", "W?-");
+    // The update has its own descriptor of the file: another file under the name changes nothing.
+    row("image replaced under its name", three, {{"replace", ""}}, done, "WWW");
+    row("list changed after it was shown", three, {{"confirmed", ""}},
+        "The update image changed after it was shown. Check it and press Update again.", "");
 
     row("not on a page", {part("U", 0x10000, 100)}, {},
         "Component at 0x10000 does not start on a flash page.", "");
@@ -146,6 +191,8 @@ void TestUpdater::update_data()
         "Components at 0x40000 and 0x60000 share a flash page.", "");
     row("past the address space", {part("H", 0xFFFE0000, 0x20001)}, {},
         "Component at 0xfffe0000 runs past the end of the flash address space.", "");
+    row("larger than the buffers", {part("X", 0, 0x2000001)}, {}, "Component at 0x0 is too large.",
+        "");
     Components many;
     for (int i = 0; i < 257; ++i)
         many << part("M", 0, 0);
@@ -172,6 +219,9 @@ void TestUpdater::update()
     const QString path = device.makeImage(components);
     int holder = -1;
     std::function<void(const QString &)> hook;
+    std::function<void()> atSecondVerify;
+    QList<ComponentRecord> confirmed;
+    auto copy = UpdaterThread::CopyMode::Skip;
     for (const auto &setting : settings) {
         if (setting.first == "held") {
             holder = open(flashNodePath, O_RDWR);
@@ -181,28 +231,46 @@ void TestUpdater::update()
                 if (text == QLatin1String("Started erasing Flash memory..."))
                     QFile::resize(path, 64);
             };
+        } else if (setting.first == "rewrite") { // a few bytes of KERN's data, in place
+            atSecondVerify = [&path] {
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(70000 + 64 + 1000));
+                file.write("changed");
+            };
+        } else if (setting.first == "replace") {
+            atSecondVerify = [&] { device.makeImage({components[0], part("EVIL", 0x300000, 5)}); };
+        } else if (setting.first == "confirmed") {
+            readImageComponents(path, confirmed);
+            confirmed[1].version ^= 1;
+        } else if (setting.first == "copy") {
+            copy = UpdaterThread::CopyMode::Save;
         } else {
             device.set(setting.first.constData(), setting.second);
         }
     }
-    QElapsedTimer clock;
-    clock.start();
-    int finished = 0;
-    const QStringList texts = runUpdate(path, hook, &finished);
-    // A word is read back only after the 50 ms the flash needs to program it.
-    QVERIFY(clock.elapsed() >= 50 * wordRepairs);
+    int verifies = 0;
+    if (atSecondVerify) {
+        hook = [&](const QString &text) {
+            if (text == QLatin1String("Verifying Flash memory...") && ++verifies == 2)
+                atSecondVerify();
+        };
+    }
+    const Run run = runUpdate(path, hook, confirmed, copy);
     close(holder);
 
-    QCOMPARE(finished, 1);
-    QCOMPARE(texts.last(), lastText.replace(QLatin1String("%1"), path));
-    QCOMPARE(texts.contains(done), lastText == done);
+    QCOMPARE(run.finished, 1);
+    QCOMPARE(run.texts.last(), lastText.replace(QLatin1String("%1"), path));
+    QCOMPARE(run.texts.contains(done), lastText == done);
     QCOMPARE(device.trace("flash open$").size(), device.trace("flash close").size());
     QVERIFY2(fired.isEmpty() || !device.trace(fired).isEmpty(), "the fault was never injected");
+    // An update that began erasing stays on record until it ends in "Done".
+    QCOMPARE(UpdateRecord::exists(), outcome.contains('?'));
+
     // Every repair announces a write while a component is verified; a page repair also writes
-    // a whole page.
+    // a whole page. A word is read back only after the 50 ms that the flash needs to program it.
     int repairs = 0;
     bool verifying = false;
-    for (const QString &text : texts) {
+    for (const QString &text : run.texts) {
         verifying = text == QLatin1String("Verifying Flash memory...") ||
                     (verifying && text != QLatin1String("Started erasing Flash memory..."));
         repairs += verifying && text.startsWith(QLatin1String("Writing to Flash memory at"));
@@ -210,9 +278,29 @@ void TestUpdater::update()
     const int pageRepairs = device.trace(QStringLiteral("write \\S+ 131072 =")).size();
     QTEST(pageRepairs, "pageRepairs");
     QCOMPARE(repairs - pageRepairs, wordRepairs);
+    // A word is read back only after the 50 ms that the flash needs to program it.
+    const QStringList transfers = device.trace(QStringLiteral(" (write|read) "));
+    int pausedChecks = 0;
+    for (int i = 0; i + 1 < transfers.size(); ++i) {
+        const QStringList w = transfers[i].split(' '), r = transfers[i + 1].split(' ');
+        pausedChecks += w[2] == "write" && r[2] == "read" && w[3] == r[3] && w[4] == r[4] &&
+                        w[4].toInt() <= 4 &&
+                        microseconds(transfers[i + 1]) - microseconds(transfers[i]) >= 50000;
+    }
+    QCOMPARE(pausedChecks, wordRepairs);
 
     const QByteArray after = device.flash();
     QByteArray expected = before;
+    float completed = 0;
+    qint64 totalLength = 0;
+    for (const ImageComponent &c : components)
+        totalLength += c.data.size();
+    const QStringList trace = device.trace(QStringLiteral("ERASE|write"));
+    QVector<int> writeStarts;
+    for (int i = 0; i < run.log.size(); ++i) {
+        if (run.log[i] == QLatin1String("t:Started writing to Flash memory..."))
+            writeStarts << i;
+    }
     for (int i = 0; i < components.size(); ++i) {
         const ImageComponent &c = components[i];
         const int at = int(c.flashAddress);
@@ -221,17 +309,69 @@ void TestUpdater::update()
         if (state == 'W') {
             expected.replace(at, pages, QByteArray(pages, char(0xFF)));
             expected.replace(at, c.data.size(), c.data);
-            for (int page = at; page < at + pages; page += 0x20000) // erased twice first
-                QVERIFY(device.trace(QStringLiteral("ERASE 0x%1 = 0").arg(page, 0, 16)).size() > 1);
+            // Each page is erased exactly twice, both times before the component's first write.
+            const QString write = QStringLiteral(" write 0x%1 ").arg(at, 0, 16);
+            int firstWrite = 0;
+            while (!trace.value(firstWrite, write).contains(write))
+                ++firstWrite;
+            for (int page = at; page < at + pages; page += 0x20000) {
+                const QString erase = QStringLiteral("ERASE 0x%1 = 0").arg(page, 0, 16);
+                QCOMPARE(trace.mid(0, firstWrite).filter(erase).size(), 2);
+                QVERIFY(
+                    run.texts.contains(QStringLiteral("Erasing page at 0x%1").arg(page, 0, 16)));
+            }
         } else if (state == '?') {
             expected.replace(at, pages, after.mid(at, pages));
         }
         if (c.data.isEmpty()) // no request at all for a component without data
             QVERIFY(device.trace(QStringLiteral("0x%1\\b").arg(at, 0, 16)).isEmpty());
+        // The total at the start of a component's write stage: its share and the shares of
+        // those before it, by the length of their data.
+        const float share = totalLength ? float(c.data.size()) / float(totalLength) : 0;
+        const int writeStart = writeStarts.value(i, -1);
+        if (state == 'W' && totalLength > 0)
+            QCOMPARE(run.log.at(writeStart + 2),
+                     "p:" + QString::number(int((0.05f * share + completed) * 100)));
+        completed += share;
     }
     QVERIFY2(after == expected, "the flash holds other bytes than expected");
     if (outcome.isEmpty())
-        QVERIFY(device.trace(QStringLiteral("ioctl|read|write")).isEmpty());
+        QVERIFY(device.trace(QStringLiteral("ERASE|write")).isEmpty());
+
+    // Without faults: data moves in 1024-byte requests, and the comparison reports its progress
+    // at every hundredth word.
+    if (settings.isEmpty() && lastText == done && pageRepairs == 0) {
+        int blocks = 0, reports = 0, expectedReports = 0;
+        for (const ImageComponent &c : components) {
+            blocks += c.data.size() / 1024;
+            expectedReports += (c.data.size() + 3) / 4 / 100 + ((c.data.size() + 3) / 4 % 100 > 0);
+        }
+        QCOMPARE(device.trace(QStringLiteral("write \\S+ 1024 = 1024")).size(), blocks);
+        QCOMPARE(device.trace(QStringLiteral("read \\S+ 1024 = 1024")).size(), blocks);
+        for (int i = 0; i < run.log.size(); ++i) {
+            if (run.log[i] != QLatin1String("t:Verifying Flash memory content."))
+                continue;
+            while (++i < run.log.size() && !run.log[i].startsWith(QLatin1String("t:")))
+                reports += run.log[i].startsWith(QLatin1String("c:"));
+        }
+        QCOMPARE(reports, expectedReports);
+    }
+
+    // A copy holds the pages that the update erased, as they were before it.
+    QCOMPARE(run.outcome.copyPath.isEmpty(),
+             copy == UpdaterThread::CopyMode::Skip || outcome.isEmpty());
+    QList<ComponentRecord> saved;
+    QFile copyFile(run.outcome.copyPath);
+    if (readImageComponents(run.outcome.copyPath, saved) == 0 &&
+        copyFile.open(QIODevice::ReadOnly)) {
+        QCOMPARE(saved.size(), components.size());
+        for (const ComponentRecord &page : saved) {
+            copyFile.seek(page.fileOffset + 32);
+            QCOMPARE(copyFile.read(page.dataLength()),
+                     before.mid(int(page.flashAddress), int(page.dataLength())));
+        }
+        QCOMPARE(saved[0].version, 0x05000301u); // the installed software version
+    }
 }
 
 void TestUpdater::repairChoice_data()
@@ -272,6 +412,63 @@ void TestUpdater::repairChoice()
     QTEST(device.trace(QStringLiteral("write 0x40000 131072")).size(), "pageRepairs");
     // The rest of a rewritten page holds the erased value, not whatever the buffer held.
     QCOMPARE(device.flash().mid(0x40000, 0x20000), data + QByteArray(0x20000 - 1000, '\xFF'));
+}
+
+void TestUpdater::progress_data()
+{
+    QTest::addColumn<int>("stage");
+    QTest::addColumn<float>("fraction");
+    QTest::addColumn<float>("componentShare");
+    QTest::addColumn<float>("completedShare");
+    QTest::addColumn<int>("current");
+    QTest::addColumn<int>("total");
+    QTest::newRow("start") << 0 << 0.0f << 0.0f << 0.0f << 0 << 0;
+    QTest::newRow("erased, one component") << 0 << 1.0f << 1.0f << 0.0f << 100 << 5;
+    QTest::newRow("write stage begins") << 1 << 0.0f << 1.0f << 0.0f << 0 << 5;
+    QTest::newRow("half written, second half") << 1 << 0.5f << 0.5f << 0.5f << 50 << 74;
+    // A page repair starts the read-back anew: from 99 the bars go back to 93.
+    QTest::newRow("read-back begins") << 2 << 0.0f << 1.0f << 0.0f << 0 << 93;
+    QTest::newRow("compare begins") << 3 << 0.0f << 1.0f << 0.0f << 0 << 97;
+    QTest::newRow("compare nearly done") << 3 << 0.99f << 1.0f << 0.0f << 99 << 99;
+    QTest::newRow("truncated, not rounded") << 1 << 0.999f << 1.0f << 0.0f << 99 << 92;
+    // Shares by data length: 0x10000 and 0x30000 bytes give 0.25 and 0.75.
+    const QVector<float> shares = componentShares(
+        {{0, 0, 0, 0x10000 + 32, 0, {}}, {0, 0x20000, 0, 0x30000 + 32, 0x10020, {}}});
+    QTest::newRow("second of two begins") << 0 << 0.0f << shares[1] << shares[0] << 0 << 25;
+    QTest::newRow("second of two written") << 2 << 0.0f << shares[1] << shares[0] << 0 << 94;
+}
+
+void TestUpdater::progress()
+{
+    QFETCH(int, stage);
+    QFETCH(float, fraction);
+    QFETCH(float, componentShare);
+    QFETCH(float, completedShare);
+    const ProgressValues values = progressValues(stage, fraction, componentShare, completedShare);
+    QTEST(values.current, "current");
+    QTEST(values.total, "total");
+}
+
+// Only an update that ends in "Done" lets old copies go, and then all but the newest five.
+void TestUpdater::copiesKept()
+{
+    SimulatedDevice device;
+    QDir().mkpath(FlashCopies::folder());
+    for (int day = 1; day <= 6; ++day)
+        QFile(FlashCopies::folder() + QStringLiteral("/flash-2026110%1-120000.tarnru").arg(day))
+            .open(QIODevice::WriteOnly);
+    const QString path = device.makeImage({part("A", 0x40000, 5000)});
+    device.set("ERASE_FAIL", "0x40000:1");
+    QCOMPARE(runUpdate(path, {}, {}, UpdaterThread::CopyMode::Save).outcome.result,
+             UpdateOutcome::Failed);
+    QCOMPARE(FlashCopies::list().size(), 7);
+    device.set("ERASE_FAIL", "");
+    const Run run = runUpdate(path, {}, {}, UpdaterThread::CopyMode::Save);
+    QCOMPARE(run.outcome.result, UpdateOutcome::Written);
+    const QList<FlashCopies::Copy> copies = FlashCopies::list();
+    QCOMPARE(copies.size(), FlashCopies::kept);
+    QCOMPARE(copies.first().path, run.outcome.copyPath);
+    QVERIFY(copies.last().path.endsWith(QLatin1String("flash-20261104-120000.tarnru")));
 }
 
 QTEST_GUILESS_MAIN(TestUpdater)
