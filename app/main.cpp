@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QDebug>
 #include <QIcon>
-#include <QString>
 
 #include <csignal>
 
@@ -16,9 +15,8 @@ int main(int argc, char *argv[])
     // writes to it fail instead.
     std::signal(SIGPIPE, SIG_IGN);
 
-    // Only the first argument is looked at; every argument still goes to Qt unchanged.
-    const QString firstArgument = QString::fromLocal8Bit(argv[1]);
-    if (firstArgument == QLatin1String("-f") || firstArgument == QLatin1String("--force")) {
+    // Every argument still goes to Qt unchanged.
+    if (forceOptionGiven(argc, argv)) {
         qDebug() << "openWithoutDriver: ON";
         openWithoutDriver = true;
     }

@@ -51,7 +51,8 @@ void SimulatedDevice::setFlash(const QByteArray &content) const
 QStringList SimulatedDevice::trace(const QString &pattern) const
 {
     QFile file(path("trace.txt"));
-    file.open(QIODevice::ReadOnly);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
     return QString::fromUtf8(file.readAll()).split('\n').filter(QRegularExpression(pattern));
 }
 

@@ -1,8 +1,11 @@
 // The main window driven as a user drives it, against the simulated driver.
 
+#include "FlashCopies.h"
 #include "MainWindow.h"
 #include "SimulatedDevice.h"
 #include "StartupOptions.h"
+#include "TimeDisplay.h"
+#include "UpdateRecord.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -16,30 +19,46 @@
 namespace {
 
 const QString done = QStringLiteral("Done updating. It is now safe to restart the computer.");
+const QString failed = QStringLiteral(
+    "Update failed at component %1. The flash does not hold this image: do not restart the "
+    "computer before an update has ended with \"Done\".");
 
-// Answers the next modal window once it is up; gives up after ten seconds or with the test.
-struct ModalAnswer : QObject
+// Answers every modal window once it is up, by its title (No to any other), and keeps what each
+// one said. It stops with the test.
+struct Answers : QObject
 {
-    explicit ModalAnswer(bool accept)
+    Answers()
     {
-        QElapsedTimer waited;
-        waited.start();
-        connect(&poll, &QTimer::timeout, this, [this, accept, waited] {
+        connect(&poll, &QTimer::timeout, this, [this] {
             auto *modal = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-            if (modal || waited.hasExpired(10000))
-                poll.stop();
-            if (!modal)
+            if (!modal || !modal->isVisible())
                 return;
-            title = modal->windowTitle();
-            if (auto *box = qobject_cast<QMessageBox *>(modal))
-                text = box->text();
-            accept ? modal->accept() : modal->reject();
+            const bool yes = answer.value(modal->windowTitle());
+            if (onModal)
+                onModal(modal->windowTitle());
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            seen << modal->windowTitle() + ": " + (box ? box->text() : QString());
+            if (box && box->button(QMessageBox::Yes))
+                box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+            else
+                yes ? modal->accept() : modal->reject();
         });
         poll.start(10);
     }
-    QString title, text;
+    QHash<QString, bool> answer{{"Image info", true}};
+    QStringList seen;
+    std::function<void(const QString &title)> onModal; // sees the window as the modal came up
     QTimer poll;
 };
+
+// Neither erased nor like any image, so that a restored flash is told from any other.
+QByteArray formerFlash()
+{
+    QByteArray content(0x400000, Qt::Uninitialized);
+    for (int i = 0; i < content.size(); ++i)
+        content[i] = char(0x3C ^ ((i >> 10) & 0x7F));
+    return content;
+}
 
 } // namespace
 
@@ -51,49 +70,118 @@ private slots:
     void init();
     void cleanup();
 
+    void forceOption_data();
+    void forceOption();
+    void timeTexts_data();
+    void timeTexts();
     void installedVersions_data();
     void installedVersions();
     void extensionCheck_data();
     void extensionCheck();
     void verdict_data();
     void verdict();
+    void failureRemembered();
     void infoDialogFollowsTheName();
 
 private:
     void makeWindow();
+    void update(const QString &path, bool putBack);
     template <typename T> T *child(const char *name) const
     {
         return window->findChild<T *>(QLatin1String(name));
     }
+    QString shownVerdict() const { return child<QLabel>("verdictLabel")->text(); }
 
     SimulatedDevice *device = nullptr;
+    Answers *answers = nullptr;
     MainWindow *window = nullptr;
     QLineEdit *filename = nullptr;
     QPushButton *updateButton = nullptr;
+    const QList<ImageComponent> components{{"BOOT", 0, 0x40000, 0, componentData(70000)},
+                                           {"KERN", 0, 0x100000, 0, componentData(200000, 2)},
+                                           {"", 0, 0x200000, 0, QByteArray(1000, '\xFF')}};
 };
 
 void TestMainWindow::init()
 {
     device = new SimulatedDevice;
+    device->setFlash(formerFlash());
+    answers = new Answers;
     openWithoutDriver = false;
 }
 
 void TestMainWindow::cleanup()
 {
     // A window whose update still runs is never destroyed.
-    if (window)
-        QTRY_VERIFY_WITH_TIMEOUT(updateButton->isEnabled(), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(device->trace("flash open$").size(),
+                              device->trace("flash close").size(), 60000);
     delete window;
     window = nullptr;
+    delete answers;
     delete device;
 }
 
 void TestMainWindow::makeWindow()
 {
+    delete window;
     window = new MainWindow;
     window->show();
     filename = child<QLineEdit>("filenameLineEdit");
     updateButton = child<QPushButton>("startUpdateButton");
+}
+
+void TestMainWindow::forceOption_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("forced");
+    QTest::newRow("none") << QStringList() << false;
+    QTest::newRow("-f") << QStringList{"-f"} << true;
+    QTest::newRow("--force, more after it") << QStringList{"--force", "-style", "fusion"} << true;
+    QTest::newRow("upper case") << QStringList{"-F"} << false;
+    QTest::newRow("one dash") << QStringList{"-force"} << false;
+    QTest::newRow("trailing blank") << QStringList{"--force "} << false;
+    QTest::newRow("with a value") << QStringList{"-f=1"} << false;
+    QTest::newRow("second place") << QStringList{"-style", "-f"} << false;
+}
+
+void TestMainWindow::forceOption()
+{
+    QFETCH(QStringList, arguments);
+    std::vector<QByteArray> bytes{"vorlan-update"};
+    for (const QString &argument : arguments)
+        bytes.push_back(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &argument : bytes)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    QTEST(forceOptionGiven(int(bytes.size()), argv.data()), "forced");
+}
+
+void TestMainWindow::timeTexts_data()
+{
+    QTest::addColumn<qint64>("elapsedMs");
+    QTest::addColumn<int>("progress");
+    QTest::addColumn<QString>("elapsed");
+    QTest::addColumn<QString>("remaining");
+    QTest::newRow("nothing done yet") << qint64(5000) << 0 << "00:00:05"
+                                      << " - ";
+    QTest::newRow("a quarter in 30 s") << qint64(30000) << 25 << "00:00:30"
+                                       << "00:01:30";
+    QTest::newRow("hours") << qint64(3725000) << 50 << "01:02:05"
+                           << "01:02:05";
+    QTest::newRow("past 24 hours") << qint64(90000000) << 100 << "01:00:00"
+                                   << "00:00:00";
+    // Seconds are cut, not rounded: 1999 ms is 1 s shown, a whole of 3 s estimated at 66 %.
+    QTest::newRow("truncated") << qint64(1999) << 66 << "00:00:01"
+                               << "00:00:02";
+}
+
+void TestMainWindow::timeTexts()
+{
+    QFETCH(qint64, elapsedMs);
+    QFETCH(int, progress);
+    QTEST(durationText(quint32(elapsedMs / 1000)), "elapsed");
+    QTEST(remainingTimeText(elapsedMs / 1000, elapsedMs, progress), "remaining");
 }
 
 void TestMainWindow::installedVersions_data()
@@ -118,13 +206,13 @@ void TestMainWindow::installedVersions()
     QFETCH(QString, fields);
     device->set(setting.constData(), value);
     openWithoutDriver = value == "missing";
-    ModalAnswer critical(true);
     makeWindow();
     QStringList shown;
     for (const char *name : {"curVerTSLineEdit", "curVerSWLineEdit", "curPIDverLineEdit"})
         shown << child<QLineEdit>(name)->text();
     QCOMPARE(shown.join(' ').trimmed(), fields);
-    QCOMPARE(critical.title, fields.isEmpty() ? QStringLiteral("Cannot open file") : QString());
+    QCOMPARE(answers->seen.join("").startsWith("Cannot open file: System file /dev/tarn_mailbox"),
+             fields.isEmpty());
     QTest::qWait(50);
     QCOMPARE(window->isVisible(), !fields.isEmpty() || openWithoutDriver);
 }
@@ -133,11 +221,12 @@ void TestMainWindow::extensionCheck_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("warning"); // empty: the name is accepted
-    const QString refused = QStringLiteral(
-        "The filename is not valid.\n\nExpecting file extenison: .tarnru, instead got: .");
+    const QString refused = QStringLiteral("Invalid filename: The filename is not valid.\n\n"
+                                           "Expecting file extenison: .tarnru, instead got: .");
     QTest::newRow("trailing dot") << "image.tarnru." << QString();
     QTest::newRow("bare tarnru") << "tarnru" << QString();
     QTest::newRow("upper case") << "image.TARNRU" << refused + "TARNRU";
+    QTest::newRow("only the start of it") << "image.tarn" << refused + "tarn";
     QTest::newRow("empty") << "" << refused;
     QTest::newRow("dot in a folder") << "/tmp/v1.2/image" << refused + "2/image";
 }
@@ -149,11 +238,9 @@ void TestMainWindow::extensionCheck()
     QFETCH(QString, warning);
     makeWindow();
     filename->setText(name);
-    ModalAnswer answer(false);
+    answers->answer["Image info"] = false;
     updateButton->click();
-    QCOMPARE(answer.title,
-             warning.isEmpty() ? QStringLiteral("Image info") : QStringLiteral("Invalid filename"));
-    QCOMPARE(answer.text, warning);
+    QCOMPARE(answers->seen, QStringList{warning.isEmpty() ? "Image info: " : warning});
     QVERIFY(updateButton->isEnabled());
     QVERIFY(device->trace(QStringLiteral("flash")).isEmpty());
 }
@@ -162,58 +249,161 @@ void TestMainWindow::verdict_data()
 {
     QTest::addColumn<QByteArray>("setting");
     QTest::addColumn<QByteArray>("value");
-    QTest::addColumn<QString>("statusText"); // %1: the image's path
-    QTest::addColumn<QString>("verdictText");
-    const QString failed = QStringLiteral(
-        "Update failed at component %1. The flash does not hold this image: do not restart the "
-        "computer before an update has ended with \"Done\".");
-    QTest::newRow("success") << QByteArray() << QByteArray() << done
-                             << "All 3 components were written and verified.";
+    QTest::addColumn<QString>("verdictText"); // %1: the image's path, %2 the copy's
+    QTest::addColumn<QString>("question");    // asked after the update
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QString>("statusText"); // at the end, after what the answer started
+    QTest::addColumn<QString>("finalVerdict");
+    QTest::addColumn<bool>("flashAsBefore");
+    const QString copy = QStringLiteral(" A copy of the flash as it was before is in %2.");
+    const QString putBack =
+        QStringLiteral("Update failed: Put back the flash as it was before this update?");
+    const QString unchanged =
+        QStringLiteral("The flash was not changed. It is safe to restart the computer.");
+    const QString all = QStringLiteral("All 3 components were written and verified.");
+    // Slow enough that a second passes, which the elapsed time must show.
+    QTest::newRow("success") << QByteArray("ERASE_US") << QByteArray("150000") << all << QString()
+                             << false << done << all << false;
     QTest::newRow("image missing, its name wider than the window")
-        << QByteArray("path") << QByteArray() << "Error reading update image %1"
-        << "The flash was not changed. It is safe to restart the computer.";
-    QTest::newRow("erase refused in the second of three")
-        << QByteArray("ERASE_FAIL") << QByteArray("0x100000:1") << "Error erasing page at 0x100000"
-        << failed.arg("KERN (2 of 3, at 0x100000)");
-    QTest::newRow("page that never verifies, component without a name")
+        << QByteArray("path") << QByteArray() << unchanged << QString() << false
+        << "Error reading update image %1" << unchanged << true;
+    QTest::newRow("erase refused in the second of three, put back")
+        << QByteArray("ERASE_FAIL") << QByteArray("0x100000:1")
+        << failed.arg("KERN (2 of 3, at 0x100000)") + copy << putBack << true << done << all
+        << true;
+    QTest::newRow("page that never verifies, component without a name, not put back")
         << QByteArray("STUCK_BITS") << QByteArray("0x200010:1")
-        << "Error verifying Flash memory at 0x200000" << failed.arg("0x200000 (3 of 3)");
+        << failed.arg("0x200000 (3 of 3)") + copy << putBack << false
+        << "Error verifying Flash memory at 0x200000" << failed.arg("0x200000 (3 of 3)") + copy
+        << false;
+    // The state folder is a file: no copy can be saved, and the user declines to go on.
+    const QString noCopy = QStringLiteral(
+        "No copy of the flash could be saved: cannot make the folder %1/vorlan-update/copies.");
+    QTest::newRow("no copy could be saved")
+        << QByteArray("state") << QByteArray() << unchanged
+        << "No copy of the flash: " + noCopy + " Update without a copy?" << false << noCopy
+        << unchanged << true;
 }
 
 // Closing is refused while the update runs. The status line, the bars and the times end as
-// always; the verdict says what the end means.
+// always; the verdict says what the end means, and what the user answers then is done.
 void TestMainWindow::verdict()
 {
     QFETCH(QByteArray, setting);
     QFETCH(QByteArray, value);
+    QFETCH(QString, verdictText);
+    QFETCH(QString, question);
+    QFETCH(bool, answer);
     QFETCH(QString, statusText);
-    const QList<ImageComponent> components{{"BOOT", 0, 0x40000, 0, componentData(70000)},
-                                           {"KERN", 0, 0x100000, 0, componentData(200000, 2)},
-                                           {"", 0, 0x200000, 0, QByteArray(1000, '\xFF')}};
     QString path = device->makeImage(components);
     if (setting == "path")
         path = QStringLiteral("/missing/") + QStringLiteral("folder/").repeated(500) + "x.tarnru";
-    else if (!setting.isEmpty())
+    else if (setting == "state")
+        qputenv("XDG_STATE_HOME", QFile::encodeName(path));
+    else
         device->set(setting.constData(), value);
     makeWindow();
+    const int width = window->width();
+    QString shown; // the verdict when the question came up
+    answers->answer["Update failed"] = answers->answer["No copy of the flash"] = answer;
+    answers->onModal = [&](const QString &title) {
+        if (title == QLatin1String("Update failed") ||
+            title == QLatin1String("No copy of the flash")) {
+            shown = shownVerdict();
+            device->set("ERASE_FAIL",
+                        ""); // a fault that passes: what the answer starts goes through
+        }
+    };
     filename->setText(path);
-    ModalAnswer confirmation(true);
     updateButton->click();
-    QCOMPARE(confirmation.title, QStringLiteral("Image info"));
-    ModalAnswer warning(true);
-    QVERIFY(!window->close());
-    QCOMPARE(warning.title, QStringLiteral("Update in progress"));
-    QTRY_VERIFY_WITH_TIMEOUT(updateButton->isEnabled(), 60000);
+    QElapsedTimer clock;
+    clock.start();
+    const QString warning = QStringLiteral("Update in progress: The flash memory is being updated. "
+                                           "Closing the tool now could leave the VORLAN system "
+                                           "unable to start.\n\nPlease wait until the update has "
+                                           "finished.");
+    if (setting == "ERASE_US") { // still running for a while
+        QVERIFY(!window->close());
+        QCOMPARE(answers->seen.last(), warning);
+    }
+    QFETCH(QString, finalVerdict);
+    const auto fill = [&](QString text) {
+        return text.replace(QLatin1String("%1"), path)
+            .replace(QLatin1String("%2"), FlashCopies::list().value(0).path);
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(shownVerdict(), fill(finalVerdict), 30000);
+    const qint64 seconds = clock.elapsed() / 1000;
+    QVERIFY(updateButton->isEnabled());
 
-    statusText.replace(QLatin1String("%1"), path);
+    const QStringList questions =
+        answers->seen.filter(QRegularExpression("^(Update failed|No copy)"));
+    QCOMPARE(questions.value(0), fill(question));
+    QCOMPARE(question.isEmpty() ? shownVerdict() : shown, fill(verdictText));
+    statusText = fill(statusText);
     auto *status = child<QLabel>("statusLabel");
     QCOMPARE(status->toolTip().isEmpty() ? status->text() : status->toolTip(), statusText);
-    QTEST(child<QLabel>("verdictLabel")->text(), "verdictText");
+    if (!status->toolTip().isEmpty()) { // elided in the middle: its start and its end stay
+        QVERIFY(status->text().startsWith(statusText.left(30)));
+        QVERIFY(status->text().endsWith(statusText.right(10)));
+    }
     QCOMPARE(child<QProgressBar>("currentProgressBar")->value(), 100);
     QCOMPARE(child<QProgressBar>("totalProgressBar")->value(), 100);
     QCOMPARE(child<QLabel>("timeRemain")->text(), QStringLiteral("00:00:00"));
-    QCOMPARE(window->width(), 614);
-    QVERIFY(window->close());
+    const QString elapsed = child<QLabel>("timeElapsed")->text();
+    if (!answer) // one run: its elapsed time stays shown
+        QVERIFY2(elapsed == durationText(quint32(seconds)) ||
+                     elapsed == durationText(quint32(qMax<qint64>(0, seconds - 1))),
+                 qPrintable(elapsed));
+    QCOMPARE(window->width(), width);
+    QFETCH(bool, flashAsBefore);
+    if (flashAsBefore)
+        QVERIFY2(device->flash() == formerFlash(), "the flash is not as it was before");
+    if (setting == "ERASE_US")
+        QCOMPARE(device->flash().mid(0x40000, 70000), components[0].data);
+}
+
+// Starts an update as a user does, answers whether to put the flash back after a failure, and
+// waits for the update's end.
+void TestMainWindow::update(const QString &path, bool putBack)
+{
+    filename->setText(path);
+    answers->answer["Update failed"] = putBack;
+    updateButton->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!shownVerdict().isEmpty() && updateButton->isEnabled() &&
+                                 !QApplication::activeModalWidget(),
+                             30000);
+}
+
+// A failed update is not forgotten: a later run that changes nothing, and a later start of the
+// tool, say that the flash holds no complete image, and where the copy is. Updating with that
+// copy puts the whole flash back.
+void TestMainWindow::failureRemembered()
+{
+    const QString path = device->makeImage(components);
+    device->set("ERASE_FAIL", "0x100000:1");
+    makeWindow();
+    update(path, false);
+    const QString copy = FlashCopies::list().value(0).path;
+    QCOMPARE(filename->text(), copy);
+
+    update(device->makeImage({{"ODD", 0, 0x10000, 0, "x"}}, "odd.tarnru"), false);
+    QCOMPARE(shownVerdict(),
+             QStringLiteral("The flash was not changed by this update, and it still does not hold "
+                            "a complete image since the update that failed at component KERN (2 "
+                            "of 3, at 0x100000): do not restart the computer before an update has "
+                            "ended with \"Done\"."));
+
+    makeWindow(); // as after a crash or a power loss
+    QVERIFY(shownVerdict().startsWith("The last update (" + path + ", started "));
+    QVERIFY(shownVerdict().endsWith(" did not finish: the flash may not hold a complete image. "
+                                    "Update again before restarting the computer. A copy of the "
+                                    "flash as it was before is in " +
+                                    copy + "."));
+    device->set("ERASE_FAIL", "");
+    update(copy, false);
+    QCOMPARE(shownVerdict(), QStringLiteral("All 3 components were written and verified."));
+    QVERIFY2(device->flash() == formerFlash(), "the flash is not as it was before");
+    QVERIFY(!UpdateRecord::exists());
 }
 
 // The dialog never shows one file's name over another file's components.
