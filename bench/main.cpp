@@ -193,6 +193,7 @@ double floorUpdate(const Image &image)
     ioctl(fd, IOCTL_FLASH_UNLOCK, unlockToken);
     qint64 offset = 0;
     quint32 differences = 0;
+    qint64 moved = 0; // by the writes and reads, checked with the differences
     for (const ImageComponent &component : image.components) {
         const quint32 length = quint32(component.data.size()) + 32;
         for (int erase = 0; erase < 2; ++erase) {
@@ -206,14 +207,14 @@ double floorUpdate(const Image &image)
             quint32 at = 0;
             for (; at + 1024 <= length; at += 1024) {
                 if (buffer == fileBuffer.data())
-                    ::write(fd, buffer + at, 1024);
+                    moved += ::write(fd, buffer + at, 1024);
                 else
-                    ::read(fd, buffer + at, 1024);
+                    moved += ::read(fd, buffer + at, 1024);
             }
             if (buffer == fileBuffer.data())
-                ::write(fd, buffer + at, length - at);
+                moved += ::write(fd, buffer + at, length - at);
             else
-                ::read(fd, buffer + at, length - at);
+                moved += ::read(fd, buffer + at, length - at);
         }
         for (quint32 at = 0; at + 4 <= length; at += 4)
             differences += std::memcmp(fileBuffer.data() + at, flashBuffer.data() + at, 4) != 0;
@@ -223,6 +224,8 @@ double floorUpdate(const Image &image)
     const double seconds = elapsed.nsecsElapsed() / 1e9;
     if (differences > 32)
         qFatal("the floor loop left %u differences", differences);
+    if (moved != 2 * offset)
+        qFatal("the floor loop moved %lld bytes of %lld", moved, 2 * offset);
     return seconds;
 }
 
