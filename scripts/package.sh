@@ -11,11 +11,14 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 cpack --config build/CPackConfig.cmake -G DEB -B "$out" >/dev/null
 deb=("$out"/*.deb)
-expected="./usr/bin/vorlan-update
+expected="./usr/bin/vorlan-flash
+./usr/bin/vorlan-update
 ./usr/share/applications/vorlan-update.desktop
+./usr/share/bash-completion/completions/vorlan-flash
 ./usr/share/doc/vorlan-update/changelog.gz
 ./usr/share/doc/vorlan-update/copyright
 ./usr/share/icons/hicolor/scalable/apps/vorlan-update.svg
+./usr/share/man/man1/vorlan-flash.1.gz
 ./usr/share/man/man1/vorlan-update.1.gz"
 files=$(dpkg-deb --fsys-tarfile "${deb[0]}" | tar -t | grep -v '/$' | sort)
 if [ "$files" != "$expected" ]; then
