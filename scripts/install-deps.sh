@@ -10,8 +10,8 @@ required=(
 )
 # Packages that some releases name differently or lack; what they serve is skipped without them:
 # fuzzing (clang's libFuzzer), the .deb and its check (dpkg-shlibdeps, desktop-file-validate,
-# lintian).
-optional=(clang libclang-rt-14-dev desktop-file-utils dpkg-dev lintian)
+# lintian), the fleet playbook's test (ansible-core).
+optional=(clang libclang-rt-14-dev desktop-file-utils dpkg-dev lintian ansible-core)
 
 missing() {
     for package in "$@"; do

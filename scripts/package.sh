@@ -12,14 +12,17 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 cpack --config build/CPackConfig.cmake -G DEB -B "$out" >/dev/null
 deb=("$out"/*.deb)
-expected="./usr/bin/vorlan-update
+expected="./usr/bin/vorlan-flash
+./usr/bin/vorlan-update
 ./usr/lib/sysusers.d/vorlan.conf
 ./usr/lib/udev/rules.d/60-vorlan.rules
 ./usr/share/applications/vorlan-update.desktop
+./usr/share/bash-completion/completions/vorlan-flash
 ./usr/share/doc/vorlan-update/changelog.gz
 ./usr/share/doc/vorlan-update/copyright
 ./usr/share/icons/hicolor/scalable/apps/vorlan-update.svg
 ./usr/share/lintian/overrides/vorlan-update
+./usr/share/man/man1/vorlan-flash.1.gz
 ./usr/share/man/man1/vorlan-update.1.gz"
 files=$(dpkg-deb --fsys-tarfile "${deb[0]}" | tar -t | grep -v '/$' | LC_ALL=C sort)
 if [ "$files" != "$expected" ]; then

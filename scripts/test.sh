@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the project and runs every test, headless, against the driver simulator: the image
 # reader's fuzzer for a minute, the whole suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the whole suite as it ships, and the Debian package's check.
+# UndefinedBehaviorSanitizer, the whole suite as it ships, the fleet playbook, and the Debian
+# package's check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
@@ -12,4 +13,5 @@ cmake --build build-sanitize -j"$(nproc)"
 (cd build-sanitize && ctest --output-on-failure -j"$(nproc)")
 
 (cd build && ctest --output-on-failure -j"$(nproc)")
+scripts/fleet-test.sh
 scripts/package.sh

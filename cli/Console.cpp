@@ -1,0 +1,111 @@
+#include "Console.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray jsonText(const QJsonValue &value)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+// The columns of the terminal on stdout, or 0 when it does not say.
+int terminalWidth()
+{
+    winsize size{};
+    return ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
+} // namespace
+
+Console::Console(bool json) : jsonLines(json), progressLine(!json && isatty(STDOUT_FILENO)) {}
+
+bool Console::interactive() const
+{
+    return !jsonLines && isatty(STDIN_FILENO);
+}
+
+void Console::report(const QString &text, const QString &event, const Fields &fields)
+{
+    if (!jsonLines) {
+        if (!text.isNull())
+            write(stdout, text + QLatin1Char('\n'));
+        return;
+    }
+    QByteArray line = "{\"event\":" + jsonText(event);
+    for (const auto &field : fields)
+        line += ',' + jsonText(field.first) + ':' + jsonText(field.second);
+    write(stdout, QString::fromUtf8(line + "}\n"));
+}
+
+void Console::warn(const QString &text)
+{
+    complain(text, QStringLiteral("warning"));
+}
+
+void Console::fail(const QString &text)
+{
+    complain(text, QStringLiteral("error"));
+}
+
+void Console::complain(const QString &text, const QString &event)
+{
+    if (jsonLines)
+        report(text, event, {{QStringLiteral("text"), text}});
+    else
+        write(stderr, text + QLatin1Char('\n'));
+}
+
+void Console::showProgress(const QString &line)
+{
+    if (!progressLine)
+        return;
+    // A line longer than the terminal wraps, and a carriage return goes back to its last row.
+    const int width = terminalWidth();
+    const QString shown = width > 1 ? line.left(width - 1) : line;
+    const QString padding(std::max(0, progressWidth - shown.size()), QLatin1Char(' '));
+    const QByteArray bytes = ('\r' + shown + padding).toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+    progressWidth = shown.size();
+}
+
+bool Console::confirm(const QString &question)
+{
+    write(stderr, question + QLatin1Char(' '));
+    char *answer = nullptr;
+    size_t size = 0;
+    const bool answered = getline(&answer, &size, stdin) >= 0;
+    const QString word = QString::fromLocal8Bit(answered ? answer : "").trimmed().toLower();
+    std::free(answer);
+    if (!answered) // end of input: the next line starts on a line of its own
+        write(stderr, QStringLiteral("\n"));
+    return word == QLatin1String("y") || word == QLatin1String("yes");
+}
+
+// Every write goes out at once, so that a log or a pipe follows the update as it runs; one
+// that fails (a reader gone, SIGPIPE ignored) is let go.
+void Console::write(FILE *stream, const QString &text)
+{
+    clearProgress();
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+void Console::clearProgress()
+{
+    if (progressWidth == 0)
+        return;
+    const QByteArray blank = '\r' + QByteArray(progressWidth, ' ') + '\r';
+    std::fwrite(blank.constData(), 1, size_t(blank.size()), stdout);
+    std::fflush(stdout);
+    progressWidth = 0;
+}

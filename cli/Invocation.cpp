@@ -1,0 +1,103 @@
+#include "Invocation.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+struct CommandName
+{
+    const char *name;
+    Invocation::Command command;
+    int fewest; // path arguments
+    int most;
+};
+
+const CommandName commands[] = {{"versions", Invocation::Versions, 0, 0},
+                                {"info", Invocation::Info, 1, 1},
+                                {"update", Invocation::Update, 1, 1},
+                                {"restore", Invocation::Restore, 0, 1},
+                                {"copies", Invocation::Copies, 0, 0}};
+
+} // namespace
+
+Invocation Invocation::parse(const QStringList &arguments)
+{
+    Invocation invocation;
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption version(QStringLiteral("version"), QString());
+    const QCommandLineOption json(QStringLiteral("json"), QString());
+    const QCommandLineOption yes(QStringLiteral("yes"), QString());
+    const QCommandLineOption noCopy(QStringLiteral("no-copy"), QString());
+    parser.addOptions({help, version, json, yes, noCopy});
+    if (!parser.parse(arguments)) {
+        invocation.error = parser.errorText();
+        return invocation;
+    }
+    if (parser.isSet(help))
+        return invocation;
+    if (parser.isSet(version)) {
+        invocation.command = Version;
+        return invocation;
+    }
+    invocation.json = parser.isSet(json);
+    invocation.yes = parser.isSet(yes);
+    invocation.noCopy = parser.isSet(noCopy);
+
+    const QStringList words = parser.positionalArguments();
+    const QString name = words.value(0);
+    const CommandName *found = nullptr;
+    for (const CommandName &command : commands) {
+        if (name == QLatin1String(command.name))
+            found = &command;
+    }
+    if (!found) {
+        invocation.error = name.isEmpty() ? QStringLiteral("No command given.")
+                                          : QStringLiteral("Unknown command \"%1\".").arg(name);
+        return invocation;
+    }
+    invocation.command = found->command;
+    invocation.path = words.value(1);
+    const int paths = words.size() - 1;
+    if (paths < found->fewest || paths > found->most)
+        invocation.error = QStringLiteral("Wrong number of arguments for %1.").arg(name);
+    else if (invocation.yes && found->command != Update && found->command != Restore)
+        invocation.error = QStringLiteral("--yes applies to update and restore only.");
+    else if (invocation.noCopy && found->command != Update)
+        invocation.error = QStringLiteral("--no-copy applies to update only.");
+    return invocation;
+}
+
+QString Invocation::usage()
+{
+    return QStringLiteral(
+        "Usage: vorlan-flash [--json] COMMAND [ARGUMENTS]\n"
+        "Updates the flash memory of a VORLAN system through the VORLAN kernel driver.\n"
+        "\n"
+        "Commands:\n"
+        "  versions                          the installed HW timestamp, SW and PID version\n"
+        "  info IMAGE                        the image's components, and whether an update\n"
+        "                                    would take it\n"
+        "  update IMAGE [--yes] [--no-copy]  program the image into the flash, after a copy\n"
+        "                                    of the pages it erases\n"
+        "  restore [COPY] [--yes]            put back a copy of the flash (the newest one\n"
+        "                                    by default)\n"
+        "  copies                            the saved copies of the flash, newest first\n"
+        "\n"
+        "Options:\n"
+        "  --yes       update without asking; needed without a terminal and with --json\n"
+        "  --no-copy   update without saving a copy of the flash first\n"
+        "  --json      one JSON object a line on standard output\n"
+        "  -h, --help  this help\n"
+        "  --version   the program's version\n"
+        "\n"
+        "Exit status: 0 the flash holds the image (or a query succeeded), 1 the update\n"
+        "failed and the flash does not hold a complete image, 2 refused with the flash\n"
+        "unchanged, 3 the driver cannot be reached, 4 another program is updating the\n"
+        "flash, 64 wrong usage.\n");
+}
+
+QString Invocation::versionText()
+{
+    return QStringLiteral("vorlan-flash " VORLAN_VERSION "\n");
+}
