@@ -17,14 +17,6 @@
 
 namespace {
 
-// Most significant byte first, and the two lowest bytes run together, as the window shows it.
-QString versionText(u_int32_t version)
-{
-    return QString::number(version >> 24) + QLatin1Char('.') +
-           QString::number((version >> 16) & 0xFF) + QLatin1Char('.') +
-           QString::number((version >> 8) & 0xFF) + QString::number(version & 0xFF);
-}
-
 QString addressText(u_int32_t address)
 {
     return QStringLiteral("0x") + QString::number(address, 16);
@@ -167,15 +159,9 @@ int FlashCommand::update(const QString &image, UpdaterThread::CopyMode copyMode)
     QList<ComponentRecord> components;
     const int readResult = readImageComponents(image, components);
     list(image, components);
-    if (!imageProblem(image, readResult, components).isEmpty()) {
-        // Nothing is asked about an image that the update refuses anyway; the worker says why.
-        // Given no list, it would take whatever the file holds by then: a list that no image
-        // has stands in for the empty one.
-        if (components.isEmpty())
-            components.append(ComponentRecord{});
-    } else if (!confirmed(components.size())) {
+    // Nothing is asked about an image that the update refuses anyway; the worker says why.
+    if (imageProblem(image, readResult, components).isEmpty() && !confirmed(components.size()))
         return Refused;
-    }
 
     bool interrupted = run->exec(image, components, copyMode);
     if (verdict->outcome().result == UpdateOutcome::CopyNotSaved && !interrupted) {
@@ -236,7 +222,7 @@ void FlashCommand::list(const QString &image, const QList<ComponentRecord> &comp
                              QStringLiteral("Address"), QStringLiteral("Size"),
                              QStringLiteral("Min HW")}};
     for (const ComponentRecord &c : components) {
-        rows.append({componentName(c), versionText(c.version), addressText(c.flashAddress),
+        rows.append({componentName(c), componentVersionText(c.version), addressText(c.flashAddress),
                      QString::number(c.size), QString::number(c.minHW)});
         console.report(QString(), QStringLiteral("component"),
                        {{QStringLiteral("name"), rows.last().at(0)},

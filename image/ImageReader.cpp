@@ -36,6 +36,13 @@ QString componentName(const ComponentRecord &record)
     return QString::fromUtf8(record.name, int(qstrnlen(record.name, sizeof record.name)));
 }
 
+QString componentVersionText(u_int32_t version)
+{
+    return QString::number(version >> 24) + QLatin1Char('.') +
+           QString::number((version >> 16) & 0xFF) + QLatin1Char('.') +
+           QString::number((version >> 8) & 0xFF) + QString::number(version & 0xFF);
+}
+
 int readImageComponents(const QString &filename, QList<ComponentRecord> &components)
 {
     QFile file;

@@ -23,3 +23,7 @@ bool openImageFile(QFile &file, const QString &filename);
 
 // A component's name as text: its name bytes up to the first zero byte, decoded as UTF-8.
 QString componentName(const ComponentRecord &record);
+
+// A component's version word as text: most significant byte first, and the two lowest bytes run
+// together, so 0x01020304 reads 1.2.34.
+QString componentVersionText(u_int32_t version);

@@ -62,7 +62,8 @@ Run runUpdate(const QString &path, const std::function<void(const QString &)> &h
     QThread thread;
     auto *worker = new UpdaterThread;
     worker->setFilename(path);
-    worker->setConfirmedComponents(confirmed);
+    if (!confirmed.isEmpty())
+        worker->setConfirmedComponents(confirmed);
     worker->setCopyMode(copy);
     worker->moveToThread(&thread);
     const auto direct = Qt::DirectConnection;

@@ -6,18 +6,6 @@
 
 #include <QDebug>
 
-namespace {
-
-// Most significant byte first, and the two lowest bytes run together: 0x01020304 reads 1.2.34.
-QString versionText(u_int32_t version)
-{
-    return QString::number(version >> 24) + QLatin1Char('.') +
-           QString::number((version >> 16) & 0xFF) + QLatin1Char('.') +
-           QString::number((version >> 8) & 0xFF) + QString::number(version & 0xFF);
-}
-
-} // namespace
-
 ImageInfoDialog::ImageInfoDialog(QWidget *parent) : QDialog(parent), ui(new Ui::ImageInfoDialog)
 {
     ui->setupUi(this);
@@ -54,7 +42,7 @@ void ImageInfoDialog::listComponents()
         row->setSizeHint(QSize(465, 128));
         ui->listWidget->insertItem(ui->listWidget->count(), row);
         auto *item = new ImageItem;
-        item->setFields(componentName(record), versionText(record.version),
+        item->setFields(componentName(record), componentVersionText(record.version),
                         QString::number(record.minHW),
                         QStringLiteral("0x") + QString::number(record.flashAddress, 16),
                         QString::number(record.size));

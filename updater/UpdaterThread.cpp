@@ -386,7 +386,7 @@ void UpdaterThread::run()
     const QString problem = imageProblem(filename, readResult, components);
     if (!problem.isEmpty())
         return end(UpdateOutcome::Refused, problem);
-    if (!confirmed.isEmpty() && components != confirmed)
+    if (confirmed && components != *confirmed)
         return end(UpdateOutcome::Refused,
                    QStringLiteral("The update image changed after it was shown. Check it and "
                                   "press Update again."));

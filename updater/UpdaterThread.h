@@ -11,6 +11,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <optional>
 
 class QFile;
 class QSaveFile;
@@ -84,7 +85,7 @@ private:
     float componentShare;
     float completedShare;
 
-    QList<ComponentRecord> confirmed;
+    std::optional<QList<ComponentRecord>> confirmed;
     CopyMode copyMode = CopyMode::Skip;
     UpdateOutcome result;
     QHash<u_int32_t, quint32> checksums; // of each component's data as first read, by offset
