@@ -6,6 +6,7 @@
 #include "StartupOptions.h"
 #include "TimeDisplay.h"
 #include "UpdateRecord.h"
+#include "VorlanDriver.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -15,6 +16,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -261,6 +266,8 @@ void TestMainWindow::verdict_data()
     const QString unchanged =
         QStringLiteral("The flash was not changed. It is safe to restart the computer.");
     const QString all = QStringLiteral("All 3 components were written and verified.");
+    const QString busy = QStringLiteral("Another program is updating the flash. Do not restart the "
+                                        "computer before it has finished.");
     // Slow enough that a second passes, which the elapsed time must show.
     QTest::newRow("success") << QByteArray("ERASE_US") << QByteArray("150000") << all << QString()
                              << false << done << all << false;
@@ -276,6 +283,9 @@ void TestMainWindow::verdict_data()
         << failed.arg("0x200000 (3 of 3)") + copy << putBack << false
         << "Error verifying Flash memory at 0x200000" << failed.arg("0x200000 (3 of 3)") + copy
         << false;
+    QTest::newRow("another program holds the flash")
+        << QByteArray("held") << QByteArray() << busy << QString() << false
+        << "The flash memory is being updated by another program." << busy << true;
     // The state folder is a file: no copy can be saved, and the user declines to go on.
     const QString noCopy = QStringLiteral(
         "No copy of the flash could be saved: cannot make the folder %1/vorlan-update/copies.");
@@ -296,10 +306,13 @@ void TestMainWindow::verdict()
     QFETCH(bool, answer);
     QFETCH(QString, statusText);
     QString path = device->makeImage(components);
+    const int holder = setting == "held" ? open(flashNodePath, O_RDWR) : -1;
     if (setting == "path")
         path = QStringLiteral("/missing/") + QStringLiteral("folder/").repeated(500) + "x.tarnru";
     else if (setting == "state")
         qputenv("XDG_STATE_HOME", QFile::encodeName(path));
+    else if (setting == "held")
+        QCOMPARE(flock(holder, LOCK_EX | LOCK_NB), 0);
     else
         device->set(setting.constData(), value);
     makeWindow();
@@ -355,6 +368,7 @@ void TestMainWindow::verdict()
                      elapsed == durationText(quint32(qMax<qint64>(0, seconds - 1))),
                  qPrintable(elapsed));
     QCOMPARE(window->width(), width);
+    close(holder);
     QFETCH(bool, flashAsBefore);
     if (flashAsBefore)
         QVERIFY2(device->flash() == formerFlash(), "the flash is not as it was before");
