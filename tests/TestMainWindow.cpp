@@ -90,7 +90,7 @@ private slots:
 
 private:
     void makeWindow();
-    void update(const QString &path, bool putBack);
+    bool update(const QString &path, bool putBack);
     template <typename T> T *child(const char *name) const
     {
         return window->findChild<T *>(QLatin1String(name));
@@ -377,15 +377,18 @@ void TestMainWindow::verdict()
 }
 
 // Starts an update as a user does, answers whether to put the flash back after a failure, and
-// waits for the update's end.
-void TestMainWindow::update(const QString &path, bool putBack)
+// waits for the update's end; false when it does not come.
+bool TestMainWindow::update(const QString &path, bool putBack)
 {
     filename->setText(path);
     answers->answer["Update failed"] = putBack;
     updateButton->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!shownVerdict().isEmpty() && updateButton->isEnabled() &&
-                                 !QApplication::activeModalWidget(),
-                             30000);
+    return QTest::qWaitFor(
+        [this] {
+            return !shownVerdict().isEmpty() && updateButton->isEnabled() &&
+                   !QApplication::activeModalWidget();
+        },
+        30000);
 }
 
 // A failed update is not forgotten: a later run that changes nothing, and a later start of the
@@ -396,11 +399,11 @@ void TestMainWindow::failureRemembered()
     const QString path = device->makeImage(components);
     device->set("ERASE_FAIL", "0x100000:1");
     makeWindow();
-    update(path, false);
+    QVERIFY(update(path, false));
     const QString copy = FlashCopies::list().value(0).path;
     QCOMPARE(filename->text(), copy);
 
-    update(device->makeImage({{"ODD", 0, 0x10000, 0, "x"}}, "odd.tarnru"), false);
+    QVERIFY(update(device->makeImage({{"ODD", 0, 0x10000, 0, "x"}}, "odd.tarnru"), false));
     QCOMPARE(shownVerdict(),
              QStringLiteral("The flash was not changed by this update, and it still does not hold "
                             "a complete image since the update that failed at component KERN (2 "
@@ -414,7 +417,7 @@ void TestMainWindow::failureRemembered()
                                     "flash as it was before is in " +
                                     copy + "."));
     device->set("ERASE_FAIL", "");
-    update(copy, false);
+    QVERIFY(update(copy, false));
     QCOMPARE(shownVerdict(), QStringLiteral("All 3 components were written and verified."));
     QVERIFY2(device->flash() == formerFlash(), "the flash is not as it was before");
     QVERIFY(!UpdateRecord::exists());

@@ -85,8 +85,9 @@ void TestProcess::updateRunsToItsEnd()
     QProcess tool;
     tool.start("/bin/bash", {"-c", "exec \"$@\" " + redirection, "bash", VORLAN_UPDATE_BINARY});
 
-    QVERIFY(xdo({"search", "--sync", "--onlyvisible", "--name", "VORLAN Update Utility",
-                 "windowfocus", "--sync", "type", path}));
+    QVERIFY2(xdo({"search", "--sync", "--onlyvisible", "--name", "VORLAN Update Utility",
+                  "windowfocus", "--sync", "type", path}),
+             "the window did not come up");
     QVERIFY(xdo({"key", "Tab", "Tab", "Tab", "space"}));
     QVERIFY(xdo({"search", "--sync", "--onlyvisible", "--name", "Image info", "windowfocus",
                  "--sync", "key", "Return"}));

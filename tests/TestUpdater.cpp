@@ -183,6 +183,9 @@ void TestUpdater::update_data()
         "The update image %1 changed during the update.", "W?-");
     // The update has its own descriptor of the file: another file under the name changes nothing.
     row("image replaced under its name", three, {{"replace", ""}}, done, "WWW");
+    // Out of memory outside the component buffers, here while the first component is erased.
+    row("an exception in the worker", three, {{"throw", ""}},
+        "Not enough memory to update the flash.", "?--");
     row("list changed after it was shown", three, {{"confirmed", ""}},
         "The update image changed after it was shown. Check it and press Update again.", "");
 
@@ -231,6 +234,11 @@ void TestUpdater::update()
             hook = [&path](const QString &text) {
                 if (text == QLatin1String("Started erasing Flash memory..."))
                     QFile::resize(path, 64);
+            };
+        } else if (setting.first == "throw") {
+            hook = [](const QString &text) {
+                if (text == QLatin1String("Started writing to Flash memory..."))
+                    throw std::bad_alloc();
             };
         } else if (setting.first == "rewrite") { // a few bytes of KERN's data, in place
             atSecondVerify = [&path] {
