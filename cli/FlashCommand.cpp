@@ -22,16 +22,35 @@ QString addressText(u_int32_t address)
     return QStringLiteral("0x") + QString::number(address, 16);
 }
 
+// What a terminal shows as it is: a name from an image could otherwise move the cursor or clear
+// the screen before the question is asked.
+QString printable(QString text)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char('?');
+    }
+    return text;
+}
+
+// A path as a shell takes it back in one piece.
+QString shellQuoted(QString path)
+{
+    return QLatin1Char('\'') + path.replace(QLatin1String("'"), QLatin1String("'\\''")) +
+           QLatin1Char('\'');
+}
+
 QJsonValue textOrNull(const QString &text)
 {
     return text.isEmpty() ? QJsonValue() : QJsonValue(text);
 }
 
-int exitStatus(UpdateOutcome::Result result)
+int exitStatus(const UpdateOutcome &outcome)
 {
-    switch (result) {
+    switch (outcome.result) {
     case UpdateOutcome::Written:
-        return Success;
+        // This image verified, but an earlier update left other pages without theirs.
+        return outcome.incompleteSince.isEmpty() ? Success : UpdateFailed;
     case UpdateOutcome::Failed:
         return UpdateFailed;
     case UpdateOutcome::NoDevice:
@@ -135,6 +154,10 @@ int FlashCommand::copies()
 int FlashCommand::restore()
 {
     QString copy = invocation.path;
+    // After updates that did not finish, the copy from before the first of them; a newer one
+    // holds pages that it left half written.
+    if (copy.isEmpty() && UpdateRecord::exists())
+        copy = UpdateRecord::load().copy;
     if (copy.isEmpty()) {
         const QList<FlashCopies::Copy> copies = FlashCopies::list();
         if (copies.isEmpty()) {
@@ -211,9 +234,10 @@ int FlashCommand::finish(const QList<ComponentRecord> &components, bool interrup
                     {QStringLiteral("copy"), textOrNull(outcome.copyPath)}});
     // Whether to put the copy back is for whoever ran the update to decide.
     if (failed && !outcome.copyPath.isEmpty() && console.interactive() && !interrupted)
-        console.report(QStringLiteral("To put it back: vorlan-flash restore ") + outcome.copyPath,
+        console.report(QStringLiteral("To put it back: vorlan-flash restore ") +
+                           shellQuoted(outcome.copyPath),
                        QStringLiteral("hint"));
-    return exitStatus(outcome.result);
+    return exitStatus(outcome);
 }
 
 void FlashCommand::list(const QString &image, const QList<ComponentRecord> &components)
@@ -222,8 +246,9 @@ void FlashCommand::list(const QString &image, const QList<ComponentRecord> &comp
                              QStringLiteral("Address"), QStringLiteral("Size"),
                              QStringLiteral("Min HW")}};
     for (const ComponentRecord &c : components) {
-        rows.append({componentName(c), componentVersionText(c.version), addressText(c.flashAddress),
-                     QString::number(c.size), QString::number(c.minHW)});
+        rows.append({printable(componentName(c)), componentVersionText(c.version),
+                     addressText(c.flashAddress), QString::number(c.size),
+                     QString::number(c.minHW)});
         console.report(QString(), QStringLiteral("component"),
                        {{QStringLiteral("name"), rows.last().at(0)},
                         {QStringLiteral("version"), rows.last().at(1)},
@@ -238,7 +263,10 @@ void FlashCommand::list(const QString &image, const QList<ComponentRecord> &comp
         for (int i = 0; i < row.size(); ++i)
             widths[i] = std::max(widths[i], row.at(i).size());
     }
-    QString table = QStringLiteral("%1: %2 components").arg(image).arg(components.size());
+    QString table = QStringLiteral("%1: %2 component%3")
+                        .arg(printable(image))
+                        .arg(components.size())
+                        .arg(components.size() == 1 ? "" : "s");
     for (const QStringList &row : rows) {
         table += QLatin1Char('\n');
         for (int i = 0; i < row.size() - 1; ++i)

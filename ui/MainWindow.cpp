@@ -286,8 +286,15 @@ void MainWindow::showVerdict(const QString &text, bool alarming)
     verdictLabel->setStyleSheet(
         alarming ? QStringLiteral("QLabel { color: #b00000; font-weight: bold; }") : QString());
     verdictLabel->setText(text);
-    // The form already needs the window's whole height: the window grows by the lines the
-    // verdict takes rather than squeeze the form.
+    // Measured once the status bar has its width: a window that is still being built would
+    // take the label's first, narrow width and grow far too tall.
+    QTimer::singleShot(0, this, &MainWindow::fitVerdict);
+}
+
+// The form already needs the window's whole height: the window grows by the lines the verdict
+// takes rather than squeeze the form.
+void MainWindow::fitVerdict()
+{
     const int extra = verdictLabel->heightForWidth(verdictLabel->width()) - verdictLabel->height();
     const int slack = centralWidget()->height() - centralWidget()->minimumSizeHint().height();
     if (extra > slack)

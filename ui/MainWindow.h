@@ -44,6 +44,7 @@ private:
     void startUpdate(const QString &filename, const QList<ComponentRecord> &components,
                      UpdaterThread::CopyMode copyMode);
     void showVerdict(const QString &text, bool alarming);
+    void fitVerdict();
     void offerNextStep();
 
     Ui::MainWindow *ui;

@@ -2,6 +2,7 @@
 
 #include "ImageReader.h"
 #include "StateFolder.h"
+#include "VorlanDriver.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,11 +11,26 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace {
 
 QString recordPath()
 {
     return stateFolder() + QStringLiteral("/unfinished-update.json");
+}
+
+QList<u_int32_t> pagesOf(const QList<ComponentRecord> &components)
+{
+    QList<u_int32_t> pages;
+    for (const ComponentRecord &c : components) {
+        for (quint64 at = c.flashAddress / flashPageSize * flashPageSize;
+             at < quint64(c.flashAddress) + c.dataLength(); at += flashPageSize)
+            pages.append(u_int32_t(at));
+    }
+    std::sort(pages.begin(), pages.end());
+    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+    return pages;
 }
 
 } // namespace
@@ -28,10 +44,14 @@ bool UpdateRecord::save() const
                                 {"flashAddress", double(c.flashAddress)},
                                 {"size", double(c.size)}});
     }
+    QJsonArray pageList;
+    for (const u_int32_t page : pages)
+        pageList.append(double(page));
     const QJsonObject record{{"image", image},
                              {"started", started.toString(Qt::ISODate)},
                              {"components", list},
-                             {"copy", copy}};
+                             {"copy", copy},
+                             {"pages", pageList}};
     if (!QDir().mkpath(stateFolder()))
         return false;
     QSaveFile file(recordPath());
@@ -54,7 +74,37 @@ UpdateRecord UpdateRecord::load()
     record.image = json.value("image").toString();
     record.started = QDateTime::fromString(json.value("started").toString(), Qt::ISODate);
     record.copy = json.value("copy").toString();
+    for (const QJsonValue &page : json.value("pages").toArray())
+        record.pages.append(u_int32_t(page.toDouble()));
     return record;
+}
+
+UpdateRecord UpdateRecord::beginning(const QString &image, const QList<ComponentRecord> &components,
+                                     const QString &copy)
+{
+    const UpdateRecord earlier = exists() ? load() : UpdateRecord();
+    // One that cannot be read names no pages: this update's record takes its place.
+    if (earlier.pages.isEmpty())
+        return {QFileInfo(image).absoluteFilePath(), QDateTime::currentDateTimeUtc(), components,
+                copy, pagesOf(components)};
+    UpdateRecord record = earlier;
+    record.pages = pagesOf(components) + earlier.pages;
+    std::sort(record.pages.begin(), record.pages.end());
+    record.pages.erase(std::unique(record.pages.begin(), record.pages.end()), record.pages.end());
+    return record;
+}
+
+bool UpdateRecord::finished(const QList<ComponentRecord> &components)
+{
+    UpdateRecord record = load();
+    for (const u_int32_t page : pagesOf(components))
+        record.pages.removeOne(page);
+    if (record.pages.isEmpty()) {
+        remove();
+        return false;
+    }
+    record.save();
+    return true;
 }
 
 void UpdateRecord::remove()

@@ -47,7 +47,7 @@ void UpdateVerdict::noteEnd(const UpdateOutcome &outcome)
     last = outcome;
     state = Ended;
     if (outcome.result == UpdateOutcome::Written)
-        incompleteSince.clear();
+        incompleteSince = outcome.incompleteSince;
     else if (outcome.result == UpdateOutcome::Failed)
         incompleteSince = QStringLiteral("since the update that failed at component ") + failedAt();
     // One line for a terminal or a journal, also when nobody sees the window any more. It is
@@ -98,11 +98,17 @@ QString UpdateVerdict::describe() const
     if (state != Ended)
         return QString();
     switch (last.result) {
-    case UpdateOutcome::Written:
-        return components.size() == 1
-                   ? QStringLiteral("The component was written and verified.")
-                   : QStringLiteral("All %1 components were written and verified.")
-                         .arg(components.size());
+    case UpdateOutcome::Written: {
+        QString text = components.size() == 1
+                           ? QStringLiteral("The component was written and verified.")
+                           : QStringLiteral("All %1 components were written and verified.")
+                                 .arg(components.size());
+        if (!incompleteSince.isEmpty())
+            text += QStringLiteral(" The flash still does not hold a complete image %1: put "
+                                   "that image or its copy back before restarting the computer.")
+                        .arg(incompleteSince);
+        return text + unrecorded();
+    }
     case UpdateOutcome::Failed: {
         QString text = QStringLiteral("Update failed at component %1. The flash does not hold "
                                       "this image: ")
@@ -113,7 +119,7 @@ QString UpdateVerdict::describe() const
                         .arg(last.copyPath);
         else if (last.copyDeclined)
             text += QStringLiteral(" No copy of the flash was saved before this update.");
-        return text;
+        return text + unrecorded();
     }
     case UpdateOutcome::Busy:
         return QStringLiteral("Another program is updating the flash. Do not restart the "
@@ -126,6 +132,13 @@ QString UpdateVerdict::describe() const
                    notBeforeDone;
         return QStringLiteral("The flash was not changed. It is safe to restart the computer.");
     }
+}
+
+QString UpdateVerdict::unrecorded() const
+{
+    return last.unrecorded ? QStringLiteral(" No record of this update could be saved: a tool "
+                                            "started after a crash would not warn of it.")
+                           : QString();
 }
 
 // "KERN (2 of 3, at 0x200000)", or "0x200000 (2 of 3)" for a component without a readable name.

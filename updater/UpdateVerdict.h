@@ -41,6 +41,7 @@ private:
     void noteEnd(const UpdateOutcome &outcome);
     QString describe() const; // with the mutex held
     QString failedAt() const;
+    QString unrecorded() const;
 
     mutable QMutex mutex;
     mutable QWaitCondition ended;

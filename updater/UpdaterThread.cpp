@@ -412,14 +412,22 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
     unlockFlash(fd);
     if (copyMode == CopyMode::Save && !saveCopy(fd, components))
         return;
-    UpdateRecord{filename, QDateTime::currentDateTimeUtc(), components, result.copyPath}.save();
+    result.unrecorded = !UpdateRecord::beginning(filename, components, result.copyPath).save();
     if (!updateComponents(fd, image, components))
         return end(UpdateOutcome::Failed, QString());
     image.close();
-    UpdateRecord::remove();
     FlashCopies::prune();
-    end(UpdateOutcome::Written,
-        QStringLiteral("Done updating. It is now safe to restart the computer."));
+    if (UpdateRecord::finished(components)) {
+        // Pages that an earlier update left erased or half written lie outside this image.
+        result.incompleteSince = UpdateRecord::load().since();
+        end(UpdateOutcome::Written,
+            QStringLiteral("Done updating, but the flash still does not hold a complete image %1. "
+                           "Update again before restarting the computer.")
+                .arg(result.incompleteSince));
+    } else {
+        end(UpdateOutcome::Written,
+            QStringLiteral("Done updating. It is now safe to restart the computer."));
+    }
     emit updateCurrentProgress(100);
     emit updateTotalProgress(100);
 }
