@@ -183,8 +183,17 @@ int FlashCommand::update(const QString &image, UpdaterThread::CopyMode copyMode)
     const int readResult = readImageComponents(image, components);
     list(image, components);
     // Nothing is asked about an image that the update refuses anyway; the worker says why.
-    if (imageProblem(image, readResult, components).isEmpty() && !confirmed(components.size()))
+    if (imageProblem(image, readResult, components).isEmpty() && !confirmed(components.size())) {
+        // The last line is a verdict whichever way the command ends.
+        const QString text = QStringLiteral("The flash was not changed: the update was not "
+                                            "confirmed.");
+        console.report(text, QStringLiteral("verdict"),
+                       {{QStringLiteral("outcome"), QStringLiteral("unchanged")},
+                        {QStringLiteral("text"), text},
+                        {QStringLiteral("component"), QJsonValue()},
+                        {QStringLiteral("copy"), QJsonValue()}});
         return Refused;
+    }
 
     bool interrupted = run->exec(image, components, copyMode);
     if (verdict->outcome().result == UpdateOutcome::CopyNotSaved && !interrupted) {
