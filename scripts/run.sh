@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 demo="$root/demo"
 mkdir -p "$demo"
 cd "$demo"
-rm -f flash.bin trace.txt tool.log finished.png
+rm -rf flash.bin state trace.txt tool.log finished.png
 head -c 1500000 /dev/urandom >boot.bin
 head -c 2097275 /dev/urandom >kernel.bin
 head -c 40000 /dev/urandom >config.bin
