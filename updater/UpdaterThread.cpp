@@ -92,18 +92,18 @@ bool writeAll(int fd, const char *data, size_t count)
     return transferAll(data, count, writeSome) == count;
 }
 
-bool readAll(int fd, char *data, size_t count)
+// Reads until count bytes have arrived or the node refuses; returns how many arrived.
+size_t readUpTo(int fd, char *data, size_t count)
 {
     const auto readSome = [fd](char *at, size_t n) { return read(fd, at, n); };
-    return transferAll(data, count, readSome) == count;
+    return transferAll(data, count, readSome);
 }
 
 // Reads flash content; bytes that could not be read are set to differ from the image, so that
 // an unread word can never pass for a correct one. Returns whether every byte was read.
 bool readFlash(int fd, char *flash, const char *image, size_t count)
 {
-    const auto readSome = [fd](char *at, size_t n) { return read(fd, at, n); };
-    const size_t done = transferAll(flash, count, readSome);
+    const size_t done = readUpTo(fd, flash, count);
     for (size_t i = done; i < count; ++i)
         flash[i] = char(~image[i]);
     return done == count;
@@ -512,7 +512,7 @@ bool UpdaterThread::copyPages(int fd, const QList<ComponentRecord> &components, 
         lseek(fd, c.flashAddress, SEEK_SET);
         for (u_int32_t offset = 0; offset < length; offset += flashPageSize) {
             for (u_int32_t at = 0; at < flashPageSize; at += transferBlockSize) {
-                if (!readAll(fd, page.data() + at, transferBlockSize)) {
+                if (readUpTo(fd, page.data() + at, transferBlockSize) != transferBlockSize) {
                     *unread = c.flashAddress + offset + at;
                     return false;
                 }
