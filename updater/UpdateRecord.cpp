@@ -20,6 +20,13 @@ QString recordPath()
     return stateFolder() + QStringLiteral("/unfinished-update.json");
 }
 
+QList<u_int32_t> inOrder(QList<u_int32_t> pages)
+{
+    std::sort(pages.begin(), pages.end());
+    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+    return pages;
+}
+
 QList<u_int32_t> pagesOf(const QList<ComponentRecord> &components)
 {
     QList<u_int32_t> pages;
@@ -28,9 +35,7 @@ QList<u_int32_t> pagesOf(const QList<ComponentRecord> &components)
              at < quint64(c.flashAddress) + c.dataLength(); at += flashPageSize)
             pages.append(u_int32_t(at));
     }
-    std::sort(pages.begin(), pages.end());
-    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
-    return pages;
+    return inOrder(pages);
 }
 
 } // namespace
@@ -88,9 +93,7 @@ UpdateRecord UpdateRecord::beginning(const QString &image, const QList<Component
         return {QFileInfo(image).absoluteFilePath(), QDateTime::currentDateTimeUtc(), components,
                 copy, pagesOf(components)};
     UpdateRecord record = earlier;
-    record.pages = pagesOf(components) + earlier.pages;
-    std::sort(record.pages.begin(), record.pages.end());
-    record.pages.erase(std::unique(record.pages.begin(), record.pages.end()), record.pages.end());
+    record.pages = inOrder(pagesOf(components) + earlier.pages);
     return record;
 }
 
