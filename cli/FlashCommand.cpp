@@ -97,9 +97,7 @@ int FlashCommand::versions()
     if (readInstalledVersions(&hwTimestamp, &swVersion, &pidVersion) < 0) {
         console.fail(QStringLiteral("The VORLAN driver cannot be reached through %1. ")
                          .arg(QLatin1String(mailboxNodePath)) +
-                     (lacksNodePermission(mailboxNodePath)
-                          ? QStringLiteral("You may not use it. ") + nodePermissionAdvice()
-                          : QStringLiteral("Please check if VORLAN driver is loaded.")));
+                     nodeOpenAdvice(mailboxNodePath));
         return NoDriver;
     }
     console.report(QStringLiteral("HW timestamp: %1\nSW version: %2\nPID version: %3")

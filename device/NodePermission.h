@@ -2,9 +2,11 @@
 
 #include <QString>
 
-// Whether the device node is there but this user may not open it for reading and writing. The
-// driver's nodes belong to the group vorlan, which a user must be in to use them.
-bool lacksNodePermission(const char *path);
+// The driver's nodes belong to the group vorlan, which a user must be in to use them.
 
-// What a user who lacks that permission does about it.
+// What a user who may not open the nodes does about it.
 QString nodePermissionAdvice();
+
+// What to check when the node at path could not be opened: the group, when the node is there
+// but this user may not open it for reading and writing; otherwise whether the driver is loaded.
+QString nodeOpenAdvice(const char *path);

@@ -75,12 +75,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     QString swVersion;
     QString pidVersion;
     if (readInstalledVersions(&hwTimestamp, &swVersion, &pidVersion) < 0) {
-        const QString check = lacksNodePermission(mailboxNodePath)
-                                  ? QStringLiteral("You may not use it. ") + nodePermissionAdvice()
-                                  : QStringLiteral("Please check if VORLAN driver is loaded.");
         QMessageBox::critical(nullptr, QStringLiteral("Cannot open file"),
                               QStringLiteral("System file ") + QLatin1String(mailboxNodePath) +
-                                  QStringLiteral(" could not be opened.\n\n") + check +
+                                  QStringLiteral(" could not be opened.\n\n") +
+                                  nodeOpenAdvice(mailboxNodePath) +
                                   QStringLiteral("\nApplication will now quit.\n"),
                               QMessageBox::Ok, QMessageBox::NoButton);
         if (!openWithoutDriver)
