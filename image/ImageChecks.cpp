@@ -44,6 +44,19 @@ QString sharedPage(const QList<ComponentRecord> &components)
 
 } // namespace
 
+QList<u_int32_t> pagesOf(const QList<ComponentRecord> &components)
+{
+    QList<u_int32_t> pages;
+    for (const ComponentRecord &c : components) {
+        for (quint64 at = c.flashAddress / flashPageSize * flashPageSize;
+             at < quint64(c.flashAddress) + c.dataLength(); at += flashPageSize)
+            pages.append(u_int32_t(at));
+    }
+    std::sort(pages.begin(), pages.end());
+    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+    return pages;
+}
+
 QString imageReadError(const QString &filename)
 {
     return QStringLiteral("Error reading update image ") + filename;

@@ -13,5 +13,8 @@ constexpr u_int32_t largestComponentData = 0x2000000;
 QString imageProblem(const QString &filename, int readResult,
                      const QList<ComponentRecord> &components);
 
+// The flash pages that the components' data lie in, in order, each once.
+QList<u_int32_t> pagesOf(const QList<ComponentRecord> &components);
+
 // The refusal for an image that cannot be read, or that stops delivering what it held.
 QString imageReadError(const QString &filename);

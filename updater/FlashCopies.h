@@ -1,14 +1,18 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
+
+class StateFolder;
 
 // The copies of the flash that updates save before their first erase, each an update image
-// that puts back what the update erased. They live in the state folder's "copies".
+// that puts back the pages it holds. They live in the state folder's "copies".
 namespace FlashCopies {
 
-// How many copies stay after an update that ended in "Done".
+// How many copies that no record names stay after an update that ended in "Done".
 constexpr int kept = 5;
 
 struct Copy
@@ -18,16 +22,22 @@ struct Copy
     qint64 size;
 };
 
-QString folder();
+// flash-YYYYMMDD-HHMMSS.tarnru, or with -N before the extension for the Nth of the same second.
+bool isCopyName(const QString &name);
 
-// A name that no copy has yet, from the UTC time: flash-20261206-201503.tarnru.
-QString newPath(const QDateTime &utc);
+// A name that no copy has yet, from the UTC time.
+QString newName(const StateFolder &folder, const QDateTime &utc);
 
 // The copies, newest first.
-QList<Copy> list();
+QList<Copy> list(const StateFolder &folder);
 
-// Deletes all but the newest copies. Only after an update has ended in "Done": until then a
-// copy may be the only way back.
-void prune();
+// Deletes all copies but those named and the newest others. Only after an update has ended in
+// "Done": until then a copy may be the only way back.
+void prune(const StateFolder &folder, const QStringList &named);
+
+// Whether the copy is still the file that was saved: its size and SHA-256. Read without
+// following a link; reason says what differs.
+bool unchanged(const StateFolder &folder, const QString &name, qint64 size,
+               const QByteArray &sha256, QString *reason);
 
 } // namespace FlashCopies

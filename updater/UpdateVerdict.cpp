@@ -1,6 +1,9 @@
 #include "UpdateVerdict.h"
 
+#include "ExitStatus.h"
+#include "FlashJournal.h"
 #include "ImageReader.h"
+#include "StateFolder.h"
 #include "UpdaterThread.h"
 
 #include <QDebug>
@@ -35,21 +38,19 @@ void UpdateVerdict::follow(UpdaterThread *worker, const QList<ComponentRecord> &
         Qt::DirectConnection);
 }
 
-void UpdateVerdict::assumeIncomplete(const QString &since)
-{
-    QMutexLocker locker(&mutex);
-    incompleteSince = since;
-}
-
 void UpdateVerdict::noteEnd(const UpdateOutcome &outcome)
 {
+    const StateFolder folder;
+    // Where no record can be read, nothing is known of pages at risk, and nothing is said.
+    const FlashJournal journal = folder.usable() ? FlashJournal::load(folder) : FlashJournal();
     QMutexLocker locker(&mutex);
     last = outcome;
     state = Ended;
-    if (outcome.result == UpdateOutcome::Written)
-        incompleteSince = outcome.incompleteSince;
-    else if (outcome.result == UpdateOutcome::Failed)
-        incompleteSince = QStringLiteral("since the update that failed at component ") + failedAt();
+    unknown = !folder.usable();
+    incompleteSince = journal.isEmpty() ? QString() : journal.since();
+    copies = journal.wayBack(folder.path(StateFolder::Copies));
+    withoutCopy = journal.withoutCopyText();
+    updater = journal.updatingElsewhere() ? journal.process.pid : 0;
     // One line for a terminal or a journal, also when nobody sees the window any more. It is
     // written before those waiting for the end wake up, since one of them may end the process.
     qInfo().noquote() << describe();
@@ -85,12 +86,30 @@ QString UpdateVerdict::text() const
 bool UpdateVerdict::alarming() const
 {
     QMutexLocker locker(&mutex);
-    return !incompleteSince.isEmpty() || (state == Ended && last.result == UpdateOutcome::Busy);
+    return state == Ended && (!incompleteSince.isEmpty() || last.result == UpdateOutcome::Busy);
 }
 
 int UpdateVerdict::exitStatus() const
 {
     return alarming() ? 1 : 0;
+}
+
+int UpdateVerdict::commandExitStatus() const
+{
+    QMutexLocker locker(&mutex);
+    switch (last.result) {
+    case UpdateOutcome::Written:
+        // This image verified, but an earlier update left other pages without theirs.
+        return incompleteSince.isEmpty() ? Success : UpdateFailed;
+    case UpdateOutcome::Failed:
+        return UpdateFailed;
+    case UpdateOutcome::NoDevice:
+        return NoDriver;
+    case UpdateOutcome::Busy:
+        return FlashBusy;
+    default:
+        return Refused;
+    }
 }
 
 QString UpdateVerdict::describe() const
@@ -104,24 +123,22 @@ QString UpdateVerdict::describe() const
                            : QStringLiteral("All %1 components were written and verified.")
                                  .arg(components.size());
         if (!incompleteSince.isEmpty())
-            text += QStringLiteral(" The flash still does not hold a complete image %1: put "
-                                   "that image or its copy back before restarting the computer.")
-                        .arg(incompleteSince);
-        return text + unrecorded();
+            text += QStringLiteral(" The flash still does not hold a complete image %1: put back "
+                                   "the flash as it was before, or update the rest, before "
+                                   "restarting the computer.")
+                        .arg(incompleteSince) +
+                    wayBack();
+        return text;
     }
-    case UpdateOutcome::Failed: {
-        QString text = QStringLiteral("Update failed at component %1. The flash does not hold "
-                                      "this image: ")
-                           .arg(failedAt()) +
-                       notBeforeDone;
-        if (!last.copyPath.isEmpty())
-            text += QStringLiteral(" A copy of the flash as it was before is in %1.")
-                        .arg(last.copyPath);
-        else if (last.copyDeclined)
-            text += QStringLiteral(" No copy of the flash was saved before this update.");
-        return text + unrecorded();
-    }
+    case UpdateOutcome::Failed:
+        return QStringLiteral("Update failed at component %1. The flash does not hold this image: ")
+                   .arg(componentAt(components, last.failedComponent)) +
+               notBeforeDone + wayBack();
     case UpdateOutcome::Busy:
+        if (updater > 0)
+            return QStringLiteral("Another program is updating the flash now (process %1). Do "
+                                  "not restart the computer before it has finished.")
+                .arg(updater);
         return QStringLiteral("Another program is updating the flash. Do not restart the "
                               "computer before it has finished.");
     default:
@@ -129,22 +146,29 @@ QString UpdateVerdict::describe() const
             return QStringLiteral("The flash was not changed by this update, and it still does "
                                   "not hold a complete image %1: ")
                        .arg(incompleteSince) +
-                   notBeforeDone;
-        return QStringLiteral("The flash was not changed. It is safe to restart the computer.");
+                   notBeforeDone + wayBack();
+        return unknown ? QStringLiteral("The flash was not changed by this update.")
+                       : QStringLiteral("The flash was not changed. It is safe to restart the "
+                                        "computer.");
     }
 }
 
-QString UpdateVerdict::unrecorded() const
+// Where the flash as it was before the first unfinished update is, never a copy of a page that
+// an update had already put at risk.
+QString UpdateVerdict::wayBack() const
 {
-    return last.unrecorded ? QStringLiteral(" No record of this update could be saved: a tool "
-                                            "started after a crash would not warn of it.")
-                           : QString();
+    QString text;
+    if (copies.endsWith(QLatin1String(".tarnru")))
+        text = QStringLiteral(" A copy of the flash as it was before is in %1.").arg(copies);
+    else if (!copies.isEmpty())
+        text = QStringLiteral(" Copies of the flash as it was before are in %1.").arg(copies);
+    if (!withoutCopy.isEmpty())
+        text += QStringLiteral(" No copy holds the flash at %1.").arg(withoutCopy);
+    return text;
 }
 
-// "KERN (2 of 3, at 0x200000)", or "0x200000 (2 of 3)" for a component without a readable name.
-QString UpdateVerdict::failedAt() const
+QString UpdateVerdict::componentAt(const QList<ComponentRecord> &components, int k)
 {
-    const int k = last.failedComponent;
     const QString count = QStringLiteral("%1 of %2").arg(k).arg(components.size());
     if (k < 1 || k > components.size())
         return QStringLiteral("(%1)").arg(count);

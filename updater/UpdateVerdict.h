@@ -10,11 +10,10 @@
 
 class UpdaterThread;
 
-// Where the flash stands after each update of one front end's life, from the outcome that the
-// worker reports and the components the user confirmed. It follows the worker on the worker's
-// own thread, so it knows the end even while the GUI thread cannot run; it is read from any
-// thread. A run that changes nothing does not make a flash safe that an earlier one left
-// without a complete image.
+// Where the flash stands after an update: from the outcome that the worker reports, the
+// components the user confirmed, and the record of the pages at risk as the update left it. It
+// follows the worker on the worker's own thread, so it knows the end even while the GUI thread
+// cannot run; it is read from any thread. No run makes a flash safe while pages are at risk.
 class UpdateVerdict : public QObject
 {
     Q_OBJECT
@@ -23,8 +22,9 @@ public:
     explicit UpdateVerdict(QObject *parent = nullptr);
 
     void follow(UpdaterThread *worker, const QList<ComponentRecord> &components);
-    // The flash may not hold a complete image since... (an unfinished update found at start).
-    void assumeIncomplete(const QString &since);
+    // "KERN (2 of 3, at 0x200000)", or "0x200000 (2 of 3)" for a component without a readable
+    // name: the kth of the components, from 1.
+    static QString componentAt(const QList<ComponentRecord> &components, int k);
 
     bool running() const;
     // Blocks until the update that is followed has ended; false when none was started.
@@ -36,12 +36,15 @@ public:
     // The process's exit status when it ends because of where the flash stands: 0 when it is
     // safe to restart, 1 when not.
     int exitStatus() const;
+    // Where the flash stands as vorlan-flash tells scripts, the same for every command: 0 it
+    // holds the image, 1 it does not hold a complete image, 2 nothing was done, 3 no driver,
+    // 4 another program is updating it.
+    int commandExitStatus() const;
 
 private:
     void noteEnd(const UpdateOutcome &outcome);
     QString describe() const; // with the mutex held
-    QString failedAt() const;
-    QString unrecorded() const;
+    QString wayBack() const;
 
     mutable QMutex mutex;
     mutable QWaitCondition ended;
@@ -53,5 +56,10 @@ private:
         Ended
     } state = Idle;
     UpdateOutcome last;
-    QString incompleteSince; // empty while the flash is known to be safe
+    // From the record after the last update that ended.
+    QString incompleteSince; // empty while no page is at risk
+    QString copies;          // where the way back is: a copy, or the copies' folder
+    QString withoutCopy;     // the pages at risk that no copy holds
+    qint64 updater = 0;      // the process that holds the flash, when it runs
+    bool unknown = false;    // no record could be read
 };

@@ -1,21 +1,20 @@
 #include "UpdaterThread.h"
 
+#include "AtomicFile.h"
 #include "FlashCopies.h"
 #include "ImageChecks.h"
 #include "ImageReader.h"
 #include "ImageWriter.h"
 #include "InstalledVersions.h"
 #include "NodePermission.h"
-#include "StateFolder.h"
 #include "UpdateProgress.h"
-#include "UpdateRecord.h"
+#include "UpdateVerdict.h"
 #include "VorlanDriver.h"
 
 #include <QDateTime>
 #include <QDebug>
-#include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QVector>
 #include <QtEndian>
 
@@ -275,11 +274,13 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
     QVector<int> repairsOfPage(int(pagesIn(length)), 0);
 
     for (;;) {
+        currentStage = Stage::ReadingBack;
         reportProgress(2, 0.0f);
         transferBlocks(fd, address, length, 2, QStringLiteral("Reading from Flash memory at 0x"),
                        [fd, image, flash](u_int32_t offset, u_int32_t count) {
                            return readFlash(fd, flash + offset, image + offset, count);
                        });
+        currentStage = Stage::Comparing;
         emit updateStatusText(QStringLiteral("Verifying Flash memory content."));
 
         u_int32_t w = 0;
@@ -358,7 +359,6 @@ void UpdaterThread::process()
     emit updateStatusText(QStringLiteral("Updater initialization..."));
     reportProgress(0, 0.0f);
     result = UpdateOutcome();
-    result.copyDeclined = copyMode == CopyMode::Declined;
     // The last status text is the outcome's, whichever way the run ends.
     const QMetaObject::Connection lastText = connect(
         this, &UpdaterThread::updateStatusText, this,
@@ -392,6 +392,11 @@ void UpdaterThread::run()
                                   "press Update again."));
     if (!fingerprint(image, components))
         return end(UpdateOutcome::Refused, imageReadError(filename));
+    // The record and the copies decide what is written back one day: a folder that anyone
+    // else could change is not used, and then nothing is done.
+    const StateFolder folder;
+    if (!folder.usable())
+        return end(UpdateOutcome::Refused, folder.problem());
 
     FlashNode node;
     if (node.fd < 0) {
@@ -404,22 +409,59 @@ void UpdaterThread::run()
     if (flock(node.fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
         return end(UpdateOutcome::Busy,
                    QStringLiteral("The flash memory is being updated by another program."));
-    update(node.fd, image, components);
+    update(node.fd, image, components, folder);
 }
 
-void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &components)
+void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &components,
+                           const StateFolder &folder)
 {
     unlockFlash(fd);
-    if (copyMode == CopyMode::Save && !saveCopy(fd, components))
-        return;
-    result.unrecorded = !UpdateRecord::beginning(filename, components, result.copyPath).save();
-    if (!updateComponents(fd, image, components))
+    // Read under the lock: no other update can change it from here on.
+    FlashJournal journal = FlashJournal::load(folder);
+    // A damaged record tells no pages: every page of this update counts as not at risk yet.
+    if (journal.damaged())
+        journal = FlashJournal();
+    const QList<u_int32_t> pages = pagesOf(components);
+    QList<u_int32_t> unprotected;
+    for (const u_int32_t page : pages) {
+        if (!journal.atRisk(page))
+            unprotected.append(page);
+    }
+    int copy = -1;
+    if (copyMode == CopyMode::Save && !unprotected.isEmpty()) {
+        FlashJournal::Copy saved;
+        if (!saveCopy(fd, folder, components, unprotected, &saved))
+            return;
+        copy = journal.addCopy(saved);
+    }
+    const bool first = journal.isEmpty();
+    journal.putAtRisk(unprotected, copy, QFileInfo(filename).absoluteFilePath());
+    journal.process = FlashJournal::Process::current();
+    // An update that nothing remembers could leave pages half written that no later run knows
+    // of: it does not start.
+    QString reason;
+    if (!journal.save(folder, &reason))
+        return end(UpdateOutcome::Refused,
+                   QStringLiteral("The record of this update could not be saved: %1. The flash "
+                                  "was not changed.")
+                       .arg(reason));
+    journal.process = FlashJournal::Process();
+    if (!updateComponents(fd, image, components)) {
+        if (first)
+            journal.failure = UpdateVerdict::componentAt(components, current);
+        journal.save(folder, &reason);
         return end(UpdateOutcome::Failed, QString());
+    }
     image.close();
-    FlashCopies::prune();
-    if (UpdateRecord::finished(components)) {
+    journal.takeOff(pages);
+    journal.save(folder, &reason);
+    QStringList named;
+    for (const FlashJournal::Copy &held : journal.copies)
+        named << held.file;
+    FlashCopies::prune(folder, named);
+    if (!journal.isEmpty()) {
         // Pages that an earlier update left erased or half written lie outside this image.
-        result.incompleteSince = UpdateRecord::load().since();
+        result.incompleteSince = journal.since();
         end(UpdateOutcome::Written,
             QStringLiteral("Done updating, but the flash still does not hold a complete image %1. "
                            "Update again before restarting the computer.")
@@ -454,70 +496,97 @@ bool UpdaterThread::fingerprint(QFile &image, const QList<ComponentRecord> &comp
     return true;
 }
 
-// Saves the pages that the update will erase, as an image that puts them back, before the
-// first erase. Its component list says what it holds: the installed software version.
-bool UpdaterThread::saveCopy(int fd, const QList<ComponentRecord> &components)
+// Saves the pages that the update will erase and that no copy holds yet, as an image that puts
+// them back, before the first erase: a block for each run of them within a component. It is
+// read back before anything depends on it. The blocks' version is the installed software's.
+bool UpdaterThread::saveCopy(int fd, const StateFolder &folder,
+                             const QList<ComponentRecord> &components,
+                             const QList<u_int32_t> &pages, FlashJournal::Copy *saved)
 {
     InstalledVersionWords installed{0, 0, 0};
     readInstalledVersionWords(&installed);
-    const QString folder = FlashCopies::folder();
-    const QString path = FlashCopies::newPath(QDateTime::currentDateTimeUtc());
+    QList<ComponentRecord> blocks;
+    for (const ComponentRecord &c : components) {
+        bool extending = false;
+        for (const u_int32_t page : pagesOf({c})) {
+            extending = extending && pages.contains(page);
+            if (!pages.contains(page))
+                continue;
+            if (!extending) {
+                ComponentRecord block = c;
+                block.version = installed.software;
+                block.flashAddress = page;
+                block.size = ImageFormat::headerSize;
+                blocks.append(block);
+                extending = true;
+            }
+            blocks.last().size += flashPageSize;
+        }
+    }
+    const QString name = FlashCopies::newName(folder, QDateTime::currentDateTimeUtc());
+    const QString path = folder.path(StateFolder::Copies) + QLatin1Char('/') + name;
+    currentStage = Stage::SavingCopy;
     emit updateStatusText(QStringLiteral("Saving a copy of the flash to %1...").arg(path));
 
-    QSaveFile file(path);
+    AtomicFile file(folder, StateFolder::Copies, name);
     u_int32_t unread = 0;
     QString problem;
-    if (!QDir().mkpath(folder)) {
-        problem = QStringLiteral("cannot make the folder %1").arg(folder);
-    } else if (!file.open(QIODevice::WriteOnly)) {
+    if (blocks.size() > ImageFormat::componentLimit) {
+        problem =
+            QStringLiteral("its pages lie in more than %1 pieces").arg(ImageFormat::componentLimit);
+    } else if (!file.open()) {
         problem = file.errorString();
-    } else if (!copyPages(fd, components, installed.software, file, &unread)) {
-        end(UpdateOutcome::Refused, QStringLiteral("Error reading Flash memory at 0x%1 for a "
-                                                   "copy. The flash was not changed.")
-                                        .arg(hex(unread)));
-        return false;
+    } else if (!copyPages(fd, blocks, file, &unread)) {
+        if (unread == 0) {
+            problem = file.errorString();
+        } else {
+            end(UpdateOutcome::Refused, QStringLiteral("Error reading Flash memory at 0x%1 for a "
+                                                       "copy. The flash was not changed.")
+                                            .arg(hex(unread)));
+            return false;
+        }
     } else if (!file.commit()) {
         problem = file.errorString();
-    } else if (!syncFolder(folder)) {
-        // Only a copy that survives a power loss may let the erase begin.
-        problem = QStringLiteral("cannot sync the folder %1").arg(folder);
+    } else if (!FlashCopies::unchanged(folder, name, file.size(), file.sha256(), &problem)) {
+        // Only a copy that reads back as written may let the erase begin.
+        problem = QStringLiteral("it reads back otherwise than it was written");
     }
     if (!problem.isEmpty()) {
         end(UpdateOutcome::CopyNotSaved,
             QStringLiteral("No copy of the flash could be saved: %1.").arg(problem));
         return false;
     }
+    *saved = {name, file.size(), file.sha256()};
     result.copyPath = path;
     return true;
 }
 
 // Streams the pages into the copy one at a time, in transfer blocks as the read-back reads, so
-// it costs no more memory than one page. False, with the address, when the flash cannot be
-// read; a failed write of the file shows when it is committed.
-bool UpdaterThread::copyPages(int fd, const QList<ComponentRecord> &components, u_int32_t version,
-                              QSaveFile &file, u_int32_t *unread)
+// it costs no more memory than one page. False with the address when the flash cannot be read,
+// with 0 when the file cannot be written.
+bool UpdaterThread::copyPages(int fd, const QList<ComponentRecord> &blocks, AtomicFile &file,
+                              u_int32_t *unread)
 {
     quint64 total = 0;
-    for (const ComponentRecord &c : components)
-        total += quint64(pagesIn(c.dataLength())) * flashPageSize;
+    for (const ComponentRecord &block : blocks)
+        total += block.dataLength();
     QByteArray page(int(flashPageSize), Qt::Uninitialized);
     quint64 done = 0;
-    for (int i = 0; i < components.size(); ++i) {
-        const ComponentRecord &c = components.at(i);
-        const u_int32_t length = pagesIn(c.dataLength()) * flashPageSize;
-        ComponentRecord fields = c;
-        fields.version = version;
-        const bool last = i == components.size() - 1;
-        file.write(blockHeader(fields, last ? 0 : length + ImageFormat::headerSize));
-        lseek(fd, c.flashAddress, SEEK_SET);
-        for (u_int32_t offset = 0; offset < length; offset += flashPageSize) {
+    for (int i = 0; i < blocks.size(); ++i) {
+        const ComponentRecord &block = blocks.at(i);
+        const bool last = i == blocks.size() - 1;
+        if (!file.write(blockHeader(block, last ? 0 : block.size)))
+            return false;
+        lseek(fd, block.flashAddress, SEEK_SET);
+        for (u_int32_t offset = 0; offset < block.dataLength(); offset += flashPageSize) {
             for (u_int32_t at = 0; at < flashPageSize; at += transferBlockSize) {
                 if (readUpTo(fd, page.data() + at, transferBlockSize) != transferBlockSize) {
-                    *unread = c.flashAddress + offset + at;
+                    *unread = block.flashAddress + offset + at;
                     return false;
                 }
             }
-            file.write(page);
+            if (!file.write(page))
+                return false;
             done += flashPageSize;
             emit updateCurrentProgress(int(done * 100 / total));
         }
@@ -535,13 +604,16 @@ bool UpdaterThread::updateComponents(int fd, QFile &image, const QList<Component
         const u_int32_t length = c.dataLength();
         componentShare = shares.at(i);
         current = i + 1;
+        currentStage = Stage::Erasing;
         emit updateStatusText(QStringLiteral("Started erasing Flash memory..."));
         if (eraseFlash(fd, c.flashAddress, length) < 0 ||
             eraseFlash(fd, c.flashAddress, length) < 0)
             return false;
+        currentStage = Stage::Writing;
         emit updateStatusText(QStringLiteral("Started writing to Flash memory..."));
         if (writeToFlash(fd, image, c.fileOffset, c.flashAddress, length) < 0)
             return false;
+        currentStage = Stage::ReadingBack;
         emit updateStatusText(QStringLiteral("Verifying Flash memory..."));
         if (verifyAndRepair(fd, image, c.fileOffset, c.flashAddress, length) < 0)
             return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ComponentRecord.h"
+#include "FlashJournal.h"
 #include "UpdateOutcome.h"
 
 #include <QHash>
@@ -13,8 +14,9 @@
 #include <functional>
 #include <optional>
 
+class AtomicFile;
 class QFile;
-class QSaveFile;
+class StateFolder;
 
 // The worker that programs an update image into the flash. It runs process() in its own thread
 // and reports only through its four signals; it never touches a widget. How the run ended is
@@ -24,12 +26,23 @@ class UpdaterThread : public QObject
     Q_OBJECT
 
 public:
-    // Whether the pages that the update will erase are first saved as a copy of the flash.
+    // Whether the pages that the update will erase and that no copy holds yet are first saved
+    // as a copy of the flash. Without one they are put at risk all the same, with no way back.
     enum class CopyMode
     {
         Skip,
-        Save,
-        Declined // none, because the user chose to go on without one
+        Save
+    };
+
+    // What the worker is doing, for a front end that tells it in its own words.
+    enum class Stage
+    {
+        Starting,
+        SavingCopy,
+        Erasing,
+        Writing,
+        ReadingBack,
+        Comparing
     };
 
     explicit UpdaterThread(QObject *parent = nullptr);
@@ -41,6 +54,9 @@ public:
     void setConfirmedComponents(const QList<ComponentRecord> &components);
     void setCopyMode(CopyMode mode);
     const UpdateOutcome &outcome() const { return result; }
+    // Read on the worker's thread, as its progress is reported.
+    Stage stage() const { return currentStage; }
+    int component() const { return current; } // being programmed, from 1; 0 before the first
 
     // Emits the current and the total progress for the given stage of the current component
     // being fraction done. Stages: 0 erase, 1 write, 2 read-back, 3 compare.
@@ -67,12 +83,14 @@ public slots:
 
 private:
     void run();
-    void update(int fd, QFile &image, const QList<ComponentRecord> &components);
+    void update(int fd, QFile &image, const QList<ComponentRecord> &components,
+                const StateFolder &folder);
     bool updateComponents(int fd, QFile &image, const QList<ComponentRecord> &components);
     bool fingerprint(QFile &image, const QList<ComponentRecord> &components);
-    bool saveCopy(int fd, const QList<ComponentRecord> &components);
-    bool copyPages(int fd, const QList<ComponentRecord> &components, u_int32_t version,
-                   QSaveFile &file, u_int32_t *unread);
+    bool saveCopy(int fd, const StateFolder &folder, const QList<ComponentRecord> &components,
+                  const QList<u_int32_t> &pages, FlashJournal::Copy *saved);
+    bool copyPages(int fd, const QList<ComponentRecord> &blocks, AtomicFile &file,
+                   u_int32_t *unread);
     void end(UpdateOutcome::Result outcome, const QString &status);
     void transferBlocks(int fd, u_int32_t address, u_int32_t length, int stage,
                         const QString &announcement,
@@ -90,4 +108,5 @@ private:
     UpdateOutcome result;
     QHash<u_int32_t, quint32> checksums; // of each component's data as first read, by offset
     int current = 0; // the component being programmed, from 1; 0 before the first erase
+    Stage currentStage = Stage::Starting;
 };

@@ -1,0 +1,313 @@
+#include "FlashJournal.h"
+
+#include "AtomicFile.h"
+#include "FlashCopies.h"
+#include "StateFolder.h"
+#include "VorlanDriver.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+#include <unistd.h>
+
+namespace {
+
+constexpr quint64 flashSpace = 0x100000000ull;
+
+// /proc/PID/stat's start time, in clock ticks since boot; 0 when there is no such process.
+quint64 startTime(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray stat = file.read(4096);
+    // The command name may hold blanks and parentheses: the fields start after the last ')'.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    return fields.value(19).toULongLong();
+}
+
+QString bootId()
+{
+    QFile file(QStringLiteral("/proc/sys/kernel/random/boot_id"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.read(64).trimmed())
+                                          : QString();
+}
+
+// A whole number within [low, high], or -1.
+qint64 whole(const QJsonValue &value, qint64 low, qint64 high)
+{
+    const double number = value.toDouble(std::nan(""));
+    if (!value.isDouble() || number != std::floor(number) || number < double(low) ||
+        number > double(high))
+        return -1;
+    return qint64(number);
+}
+
+QString hex(u_int32_t value)
+{
+    return QStringLiteral("0x") + QString::number(value, 16);
+}
+
+} // namespace
+
+FlashJournal::Process FlashJournal::Process::current()
+{
+    return {qint64(getpid()), bootId(), startTime(getpid())};
+}
+
+bool FlashJournal::Process::isRunning() const
+{
+    return pid > 0 && boot == bootId() && start != 0 && startTime(pid) == start;
+}
+
+FlashJournal FlashJournal::load(const StateFolder &folder)
+{
+    QByteArray content;
+    QString reason;
+    switch (folder.read(StateFolder::Top, QLatin1String(fileName), sizeLimit, &content, &reason)) {
+    case StateFolder::Read::Missing:
+        return FlashJournal();
+    case StateFolder::Read::Refused: {
+        FlashJournal journal;
+        journal.damage = reason;
+        return journal;
+    }
+    case StateFolder::Read::Done:
+        break;
+    }
+    FlashJournal journal = parse(content);
+    if (journal.damaged())
+        journal.damage = folder.path() + QLatin1Char('/') + QLatin1String(fileName);
+    return journal;
+}
+
+// Everything is checked before it is used: the pages lie within the 32-bit flash space, on page
+// boundaries, and name copies that the file lists by plain names.
+FlashJournal FlashJournal::parse(const QByteArray &json)
+{
+    FlashJournal journal;
+    const auto damaged = [] {
+        FlashJournal broken;
+        broken.damage = QStringLiteral("damaged");
+        return broken;
+    };
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return damaged();
+    const QJsonObject root = document.object();
+    journal.image = root.value(QLatin1String("image")).toString();
+    journal.started =
+        QDateTime::fromString(root.value(QLatin1String("started")).toString(), Qt::ISODate);
+    journal.failure = root.value(QLatin1String("failure")).toString();
+    for (const QJsonValue &value : root.value(QLatin1String("copies")).toArray()) {
+        const QJsonObject copy = value.toObject();
+        const QString file = copy.value(QLatin1String("file")).toString();
+        const QByteArray sha256 =
+            QByteArray::fromHex(copy.value(QLatin1String("sha256")).toString().toLatin1());
+        const qint64 size = whole(copy.value(QLatin1String("size")), 0, qint64(1) << 40);
+        if (!FlashCopies::isCopyName(file) || sha256.size() != 32 || size < 0)
+            return damaged();
+        journal.copies.append({file, size, sha256});
+    }
+    const QJsonValue pages = root.value(QLatin1String("pages"));
+    if (!pages.isArray())
+        return damaged();
+    // No flash has more pages than the 32-bit space holds; a file that names more is not one
+    // this tool wrote.
+    qint64 named = 0;
+    for (const QJsonValue &value : pages.toArray()) {
+        const QJsonObject run = value.toObject();
+        const qint64 address = whole(run.value(QLatin1String("address")), 0, flashSpace - 1);
+        const qint64 count =
+            whole(run.value(QLatin1String("count")), 1, qint64(flashSpace / flashPageSize));
+        const qint64 copy = whole(run.value(QLatin1String("copy")), -1, journal.copies.size() - 1);
+        if (address < 0 || count < 0 || copy < -1 || address % flashPageSize != 0 ||
+            quint64(address) + quint64(count) * flashPageSize > flashSpace ||
+            (named += count) > qint64(flashSpace / flashPageSize))
+            return damaged();
+        for (qint64 k = 0; k < count; ++k)
+            journal.pages.insert(u_int32_t(address + k * flashPageSize), int(copy));
+    }
+    const QJsonValue process = root.value(QLatin1String("process"));
+    if (process.isObject()) {
+        const QJsonObject fields = process.toObject();
+        journal.process.pid = whole(fields.value(QLatin1String("pid")), 1, 1 << 30);
+        journal.process.boot = fields.value(QLatin1String("boot")).toString();
+        journal.process.start =
+            quint64(whole(fields.value(QLatin1String("start")), 0, qint64(1) << 52));
+        if (journal.process.pid < 0 || journal.process.start == quint64(-1))
+            return damaged();
+    }
+    return journal;
+}
+
+bool FlashJournal::save(const StateFolder &folder, QString *reason) const
+{
+    if (pages.isEmpty()) {
+        if (folder.remove(StateFolder::Top, QLatin1String(fileName)))
+            return true;
+        *reason = QStringLiteral("it cannot be removed from %1").arg(folder.path());
+        return false;
+    }
+    QJsonArray copyList;
+    for (const Copy &copy : copies)
+        copyList.append(QJsonObject{{"file", copy.file},
+                                    {"size", double(copy.size)},
+                                    {"sha256", QString::fromLatin1(copy.sha256.toHex())}});
+    // Runs of pages that follow each other and share their copy, so that even a flash whose
+    // every page is at risk makes a small file.
+    QJsonArray pageList;
+    for (auto it = pages.constBegin(); it != pages.constEnd();) {
+        const u_int32_t first = it.key();
+        const int copy = it.value();
+        qint64 count = 0;
+        while (it != pages.constEnd() && it.value() == copy &&
+               quint64(it.key()) == quint64(first) + quint64(count) * flashPageSize) {
+            ++count;
+            ++it;
+        }
+        pageList.append(
+            QJsonObject{{"address", double(first)}, {"count", double(count)}, {"copy", copy}});
+    }
+    QJsonObject root{{"image", image},
+                     {"started", started.toString(Qt::ISODate)},
+                     {"copies", copyList},
+                     {"pages", pageList}};
+    if (!failure.isEmpty())
+        root.insert(QLatin1String("failure"), failure);
+    if (process.pid > 0)
+        root.insert(QLatin1String("process"), QJsonObject{{"pid", double(process.pid)},
+                                                          {"boot", process.boot},
+                                                          {"start", double(process.start)}});
+    AtomicFile file(folder, StateFolder::Top, QLatin1String(fileName));
+    if (file.open() && file.write(QJsonDocument(root).toJson()) && file.commit())
+        return true;
+    *reason = file.errorString();
+    return false;
+}
+
+QList<u_int32_t> FlashJournal::pagesWithoutCopy() const
+{
+    QList<u_int32_t> found;
+    for (auto it = pages.constBegin(); it != pages.constEnd(); ++it) {
+        if (it.value() < 0)
+            found.append(it.key());
+    }
+    return found;
+}
+
+bool FlashJournal::updatingElsewhere() const
+{
+    return process.pid != getpid() && process.isRunning();
+}
+
+int FlashJournal::addCopy(const Copy &copy)
+{
+    copies.append(copy);
+    return copies.size() - 1;
+}
+
+void FlashJournal::putAtRisk(const QList<u_int32_t> &addresses, int copy, const QString &image)
+{
+    if (pages.isEmpty()) {
+        this->image = image;
+        started = QDateTime::currentDateTimeUtc();
+        failure.clear();
+    }
+    for (const u_int32_t page : addresses) {
+        if (!pages.contains(page))
+            pages.insert(page, copy);
+    }
+}
+
+void FlashJournal::takeOff(const QList<u_int32_t> &addresses)
+{
+    for (const u_int32_t page : addresses)
+        pages.remove(page);
+    // Copies that hold no page at risk any more are no longer the way back.
+    QList<Copy> kept;
+    QMap<int, int> renumbered{{-1, -1}};
+    for (auto it = pages.begin(); it != pages.end(); ++it) {
+        if (!renumbered.contains(it.value())) {
+            renumbered.insert(it.value(), kept.size());
+            kept.append(copies.at(it.value()));
+        }
+        it.value() = renumbered.value(it.value());
+    }
+    copies = kept;
+}
+
+QString FlashJournal::describe() const
+{
+    const QString name = image.isEmpty() ? QStringLiteral("an unknown image") : image;
+    const QString when = started.isValid()
+                             ? started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                             : QStringLiteral("at an unknown time");
+    return QStringLiteral("the last update (%1, started %2)").arg(name, when);
+}
+
+QString FlashJournal::warning(const QString &copiesFolder) const
+{
+    if (damaged())
+        return QStringLiteral("The record of the last update is damaged (%1): the flash may not "
+                              "hold a complete image. Update again with a complete image before "
+                              "restarting the computer.")
+            .arg(damage);
+    if (updatingElsewhere())
+        return QStringLiteral("Another program is updating the flash now (process %1). Do not "
+                              "restart the computer before it has finished.")
+            .arg(process.pid);
+    QString text = describe();
+    text[0] = text.at(0).toUpper();
+    text += QStringLiteral(" did not finish: the flash may not hold a complete image. Update again "
+                           "or put back the flash as it was before restarting the computer.");
+    const QString back = wayBack(copiesFolder);
+    if (back == copiesFolder)
+        text += QStringLiteral(" Copies of the flash as it was before are in %1.").arg(back);
+    else if (!back.isEmpty())
+        text += QStringLiteral(" A copy of the flash as it was before is in %1.").arg(back);
+    if (!pagesWithoutCopy().isEmpty())
+        text += QStringLiteral(" No copy holds the flash at %1.").arg(withoutCopyText());
+    return text;
+}
+
+QString FlashJournal::since() const
+{
+    if (damaged())
+        return QStringLiteral("since the record of the last update was found damaged");
+    if (!failure.isEmpty())
+        return QStringLiteral("since the update that failed at component ") + failure;
+    return QStringLiteral("since ") + describe() + QStringLiteral(" did not finish");
+}
+
+QString FlashJournal::wayBack(const QString &copiesFolder) const
+{
+    QList<int> used;
+    for (const int copy : pages) {
+        if (copy >= 0 && !used.contains(copy))
+            used.append(copy);
+    }
+    if (used.size() > 1)
+        return copiesFolder;
+    return used.isEmpty() ? QString()
+                          : copiesFolder + QLatin1Char('/') + copies.at(used.first()).file;
+}
+
+QString FlashJournal::withoutCopyText() const
+{
+    QStringList runs;
+    const QList<u_int32_t> missing = pagesWithoutCopy();
+    for (int i = 0; i < missing.size();) {
+        int j = i;
+        while (j + 1 < missing.size() &&
+               quint64(missing[j + 1]) == quint64(missing[j]) + flashPageSize)
+            ++j;
+        runs << hex(missing[i]) + QStringLiteral(" to ") + hex(missing[j] + flashPageSize - 1);
+        i = j + 1;
+    }
+    return runs.join(QStringLiteral(", "));
+}

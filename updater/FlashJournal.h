@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <sys/types.h>
+
+class StateFolder;
+
+// Which flash pages may not hold what they should, and where each one's content from before is.
+// A page is put at risk before an update's first erase, with the copy of the flash that holds
+// it as it was then, and stays at risk until an update that ends in "Done" has written and
+// verified it. A page at risk keeps the copy from before it was first put at risk: what a later
+// copy would hold is a half-written page. So any sequence of updates, crashes and failures adds
+// up, and putting back every page from its copy leads all the way back.
+//
+// It is the state folder's "unfinished-update.json". Read back, it is input like any other:
+// bounded in size and checked, and one that does not pass is damaged, which means that pages
+// of unknown extent are at risk.
+class FlashJournal
+{
+public:
+    struct Copy
+    {
+        QString file; // in the copies' folder
+        qint64 size;
+        QByteArray sha256;
+    };
+    // The process that is updating the flash, told apart from a later one with the same id.
+    struct Process
+    {
+        qint64 pid = 0;
+        QString boot;
+        quint64 start = 0;
+
+        static Process current();
+        bool isRunning() const;
+    };
+
+    static constexpr const char *fileName = "unfinished-update.json";
+    static constexpr qint64 sizeLimit = 1 << 20;
+
+    // The journal in the folder: empty when there is none; damaged() when it cannot be used.
+    static FlashJournal load(const StateFolder &folder);
+    static FlashJournal parse(const QByteArray &json);
+    // Saves it, or removes the file when no page is at risk.
+    bool save(const StateFolder &folder, QString *reason) const;
+
+    bool isEmpty() const { return pages.isEmpty() && damage.isEmpty(); }
+    bool damaged() const { return !damage.isEmpty(); }
+    bool atRisk(u_int32_t page) const { return pages.contains(page); }
+    QList<u_int32_t> pagesAtRisk() const { return pages.keys(); }
+    // The copy that holds the page as it was, or -1.
+    int copyOf(u_int32_t page) const { return pages.value(page, -1); }
+    QList<u_int32_t> pagesWithoutCopy() const;
+    // Whether another process, running now, is updating the flash.
+    bool updatingElsewhere() const;
+
+    int addCopy(const Copy &copy);
+    // Puts the pages at risk with the copy that holds them, or -1; the first update that
+    // does so is the one that the texts name.
+    void putAtRisk(const QList<u_int32_t> &addresses, int copy, const QString &image);
+    void takeOff(const QList<u_int32_t> &addresses);
+
+    // The start-up warning; copies names the copies' folder.
+    QString warning(const QString &copies) const;
+    // Why the flash may not hold a complete image, for a later verdict: "since ...".
+    QString since() const;
+    // Where the way back is: the one copy that holds every page at risk that has one, or the
+    // copies' folder when several do; empty when none does.
+    QString wayBack(const QString &copies) const;
+    // "0x100000 to 0x13ffff, 0x200000 to 0x21ffff": the pages at risk that no copy holds.
+    QString withoutCopyText() const;
+
+    QString image;     // the first update that put pages at risk
+    QDateTime started; // UTC
+    QString failure;   // where that update failed, when it did: "KERN (2 of 3, at 0x100000)"
+    QList<Copy> copies;
+    QMap<u_int32_t, int> pages; // page address to the index of its copy, or -1
+    Process process;            // pid 0 when no update is running
+    QString damage;             // why the file cannot be used, naming it
+
+private:
+    QString describe() const;
+};

@@ -1,0 +1,188 @@
+#include "PutBackImage.h"
+
+#include "AtomicFile.h"
+#include "FlashJournal.h"
+#include "ImageFormat.h"
+#include "ImageReader.h"
+#include "ImageWriter.h"
+#include "StateFolder.h"
+#include "VorlanDriver.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A run of pages at risk that one block of one copy holds one after the other.
+struct Run
+{
+    int copy;
+    ComponentRecord block; // the copy's block, its flash address and size those of the run
+    qint64 source;         // where the run's first page lies in the copy
+};
+
+// Reads the copy once from start to end, hashing all of it and handing the bytes of each run to
+// take, in the order of the runs. False when it cannot be read whole or not as given.
+bool readCopy(int fd, qint64 size, const QByteArray &sha256, const QList<Run> &runs,
+              const std::function<bool(const Run &, const QByteArray &)> &take)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QByteArray bytes;
+    qint64 at = 0;
+    // Hashes and keeps count bytes from where the last read ended.
+    const auto read = [&](qint64 count) {
+        bytes.resize(int(count));
+        for (qint64 done = 0; done < count;) {
+            const ssize_t n = pread(fd, bytes.data() + done, size_t(count - done), at + done);
+            if (n <= 0)
+                return false;
+            done += n;
+        }
+        hash.addData(bytes);
+        at += count;
+        return true;
+    };
+    const auto skipTo = [&](qint64 end) {
+        while (at < end) {
+            if (!read(qMin<qint64>(end - at, flashPageSize)))
+                return false;
+        }
+        return true;
+    };
+    for (const Run &run : runs) {
+        if (run.source < at || run.source + run.block.dataLength() > size)
+            return false;
+        for (qint64 page = 0; page < run.block.dataLength(); page += flashPageSize) {
+            if (!skipTo(run.source + page) || !read(flashPageSize) || !take(run, bytes))
+                return false;
+        }
+    }
+    if (!skipTo(size))
+        return false;
+    char extra;
+    return pread(fd, &extra, 1, at) == 0 && hash.result() == sha256;
+}
+
+} // namespace
+
+bool PutBackImage::build(const StateFolder &folder, const FlashJournal &journal, QString *refusal)
+{
+    const QList<u_int32_t> pages = journal.pagesAtRisk();
+    if (pages.size() == journal.pagesWithoutCopy().size()) {
+        *refusal = pages.isEmpty()
+                       ? QStringLiteral("No update has left pages of the flash at risk: there is "
+                                        "nothing to put back.")
+                       : QStringLiteral("No copy holds the flash at %1: it cannot be put back.")
+                             .arg(journal.withoutCopyText());
+        return false;
+    }
+    const QString copies = folder.path(StateFolder::Copies);
+    QList<Run> runs;
+    QList<int> fds;
+    const auto closeAll = [&fds] {
+        for (const int fd : fds)
+            close(fd);
+    };
+    for (int c = 0; c < journal.copies.size(); ++c) {
+        const FlashJournal::Copy &copy = journal.copies.at(c);
+        *refusal =
+            QStringLiteral("The copy %1/%2 has changed since it was saved.").arg(copies, copy.file);
+        const int fd =
+            openat(folder.descriptor(StateFolder::Copies), QFile::encodeName(copy.file).constData(),
+                   O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat info;
+        QFile file;
+        QList<ComponentRecord> blocks;
+        if (fd < 0 || (fds.append(fd), fstat(fd, &info) != 0) || !S_ISREG(info.st_mode) ||
+            info.st_size != copy.size || !file.open(fd, QIODevice::ReadOnly) ||
+            readImageComponents(file, blocks) != 0) {
+            closeAll();
+            return false;
+        }
+        for (const u_int32_t page : pages) {
+            if (journal.copyOf(page) != c)
+                continue;
+            const auto holder = std::find_if(blocks.begin(), blocks.end(), [page](auto &b) {
+                return b.flashAddress <= page &&
+                       quint64(page) + flashPageSize <= quint64(b.flashAddress) + b.dataLength();
+            });
+            if (holder == blocks.end()) {
+                closeAll();
+                return false;
+            }
+            const qint64 source = qint64(holder->fileOffset) + ImageFormat::headerSize +
+                                  (page - holder->flashAddress);
+            Run *last = runs.isEmpty() ? nullptr : &runs.last();
+            if (last && last->copy == c && last->source + last->block.dataLength() == source &&
+                quint64(last->block.flashAddress) + last->block.dataLength() == page) {
+                last->block.size += flashPageSize;
+            } else {
+                ComponentRecord block = *holder;
+                block.flashAddress = page;
+                block.size = ImageFormat::headerSize + flashPageSize;
+                runs.append({c, block, source});
+            }
+        }
+    }
+    if (runs.size() > ImageFormat::componentLimit) {
+        closeAll();
+        *refusal = QStringLiteral("The pages at risk lie in more than %1 pieces: put back the "
+                                  "copies one by one.")
+                       .arg(ImageFormat::componentLimit);
+        return false;
+    }
+    std::stable_sort(runs.begin(), runs.end(), [](const Run &a, const Run &b) {
+        return a.copy != b.copy ? a.copy < b.copy : a.source < b.source;
+    });
+
+    AtomicFile image(folder, StateFolder::Top, QLatin1String(fileName));
+    bool written = image.open();
+    components.clear();
+    qint64 started = -1; // the source of the run whose block is being written
+    for (int c = 0; written && c < journal.copies.size(); ++c) {
+        QList<Run> mine;
+        for (const Run &run : runs) {
+            if (run.copy == c)
+                mine.append(run);
+        }
+        if (mine.isEmpty())
+            continue;
+        started = -1;
+        *refusal = QStringLiteral("The copy %1/%2 has changed since it was saved.")
+                       .arg(copies, journal.copies.at(c).file);
+        written = readCopy(fds.at(c), journal.copies.at(c).size, journal.copies.at(c).sha256, mine,
+                           [&](const Run &run, const QByteArray &page) {
+                               if (started != run.source) {
+                                   ComponentRecord block = run.block;
+                                   block.fileOffset = u_int32_t(image.size());
+                                   const bool last = components.size() == runs.size() - 1;
+                                   components.append(block);
+                                   started = run.source;
+                                   if (!image.write(blockHeader(block, last ? 0 : block.size)))
+                                       return false;
+                               }
+                               return image.write(page);
+                           });
+        if (!written)
+            break;
+    }
+    closeAll();
+    if (!written)
+        return false;
+    if (!image.commit()) {
+        *refusal = QStringLiteral("The flash cannot be put back: %1 cannot be written: %2.")
+                       .arg(folder.path() + QLatin1Char('/') + QLatin1String(fileName),
+                            image.errorString());
+        return false;
+    }
+    path = folder.path() + QLatin1Char('/') + QLatin1String(fileName);
+    sha256 = image.sha256();
+    refusal->clear();
+    return true;
+}

@@ -1,0 +1,121 @@
+#include "UpdateSession.h"
+
+#include "FlashJournal.h"
+#include "InterruptGuard.h"
+#include "PutBackImage.h"
+#include "ShutdownInhibitor.h"
+#include "StateFolder.h"
+#include "UpdateVerdict.h"
+
+#include <QThread>
+
+UpdateSession::UpdateSession(QObject *parent)
+    : QObject(parent), updateVerdict(new UpdateVerdict(this)),
+      interruptGuard(new InterruptGuard(this)), shutdownInhibitor(new ShutdownInhibitor(this))
+{
+    connect(interruptGuard, &InterruptGuard::interrupted, this, &UpdateSession::interrupted);
+    const StateFolder folder;
+    if (!folder.usable()) {
+        startNotice = folder.problem();
+        return;
+    }
+    const FlashJournal journal = FlashJournal::load(folder);
+    if (!journal.isEmpty())
+        startNotice = journal.warning(folder.path(StateFolder::Copies));
+}
+
+UpdateSession::~UpdateSession() = default;
+
+bool UpdateSession::prepare(UpdaterThread *worker, const Plan &plan, QString *refusal)
+{
+    Q_UNUSED(refusal);
+    last = plan;
+    started = true;
+    worker->setConfirmedComponents(plan.components);
+    worker->setCopyMode(plan.copyMode);
+    updateVerdict->follow(worker, plan.components);
+    shutdownInhibitor->acquire();
+    interruptGuard->hold();
+    return true;
+}
+
+void UpdateSession::start(QThread *thread)
+{
+    thread->start();
+}
+
+bool UpdateSession::end()
+{
+    shutdownInhibitor->release();
+    const StateFolder folder;
+    // The image that put the flash back has served: the copies stay the way back.
+    if (last.image == folder.path() + QLatin1Char('/') + QLatin1String(PutBackImage::fileName))
+        folder.remove(StateFolder::Top, QLatin1String(PutBackImage::fileName));
+    return interruptGuard->release();
+}
+
+UpdateSession::NextStep UpdateSession::nextStep() const
+{
+    const UpdateOutcome::Result result = updateVerdict->outcome().result;
+    if (started && result == UpdateOutcome::CopyNotSaved)
+        return NextStep::UpdateWithoutCopy;
+    if (started && result != UpdateOutcome::Failed)
+        return NextStep::Nothing;
+    return wayBack().isEmpty() ? NextStep::Nothing : NextStep::PutBack;
+}
+
+QString UpdateSession::question() const
+{
+    switch (nextStep()) {
+    case NextStep::UpdateWithoutCopy:
+        return updateVerdict->outcome().status + QStringLiteral(" Update without a copy?");
+    case NextStep::PutBack:
+        return started ? QStringLiteral("Put back the flash as it was before this update?")
+                       : QStringLiteral("Put back the flash as it was before the update that "
+                                        "did not finish?");
+    default:
+        return QString();
+    }
+}
+
+UpdateSession::Plan UpdateSession::withoutCopy() const
+{
+    Plan plan = last;
+    plan.copyMode = UpdaterThread::CopyMode::Skip;
+    return plan;
+}
+
+bool UpdateSession::putBack(Plan *plan, QString *refusal) const
+{
+    const StateFolder folder;
+    if (!folder.usable()) {
+        *refusal = folder.problem();
+        return false;
+    }
+    const FlashJournal journal = FlashJournal::load(folder);
+    if (journal.damaged() || journal.updatingElsewhere()) {
+        *refusal = journal.warning(folder.path(StateFolder::Copies));
+        return false;
+    }
+    PutBackImage image;
+    if (!image.build(folder, journal, refusal))
+        return false;
+    // Every page of it is at risk already: the update saves no copy of them.
+    *plan = {image.path, image.components, UpdaterThread::CopyMode::Save, image.sha256};
+    return true;
+}
+
+QString UpdateSession::wayBack() const
+{
+    const StateFolder folder;
+    const FlashJournal journal = FlashJournal::load(folder);
+    if (!folder.usable() || journal.damaged() || journal.updatingElsewhere())
+        return QString();
+    return journal.wayBack(folder.path(StateFolder::Copies));
+}
+
+QString UpdateSession::wayBackCopy() const
+{
+    const QString back = wayBack();
+    return back.endsWith(QLatin1String(".tarnru")) ? back : QString();
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "ComponentRecord.h"
+#include "UpdaterThread.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class InterruptGuard;
+class QThread;
+class ShutdownInhibitor;
+class UpdateVerdict;
+
+// What a front end does around the worker, decided once for the window and vorlan-flash: what
+// the record of the pages at risk says when it starts, holding the terminating signals and
+// blocking shutdown while an update runs, what to ask after it (go on without a copy, put the
+// flash back), building the update that puts it back, and the verdict. The front ends only show
+// and ask.
+class UpdateSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class NextStep
+    {
+        Nothing,
+        UpdateWithoutCopy, // no copy could be saved; the flash is as it was
+        PutBack            // pages are at risk, and copies hold them as they were
+    };
+
+    // One update: the image, the components the user confirmed, and whether to save a copy.
+    struct Plan
+    {
+        QString image;
+        QList<ComponentRecord> components;
+        UpdaterThread::CopyMode copyMode = UpdaterThread::CopyMode::Save;
+        QByteArray sha256; // what the image must hash to, where that is known
+    };
+
+    explicit UpdateSession(QObject *parent = nullptr);
+    ~UpdateSession() override;
+
+    // What the record says as the front end starts: an update that did not finish, a damaged
+    // record, another program updating the flash now, or a state folder that cannot be used.
+    // Empty when the flash is known to be safe.
+    QString notice() const { return startNotice; }
+
+    // Gets the worker ready for the plan and follows it; the signals are held and shutdown is
+    // blocked until end(). False, with the reason, when the update must not start.
+    bool prepare(UpdaterThread *worker, const Plan &plan, QString *refusal);
+    // Starts the worker's thread, the held signals blocked in it.
+    void start(QThread *thread);
+    // Once the worker has finished: lets go of what prepare() held. Returns whether a
+    // terminating signal arrived meanwhile, after which the front end ends.
+    bool end();
+
+    UpdateVerdict *verdict() const { return updateVerdict; }
+    // What to ask now: after the last update, or at start before any.
+    NextStep nextStep() const;
+    QString question() const;
+    // The last plan, without a copy.
+    Plan withoutCopy() const;
+    // The update that puts back every page at risk from its copy; false, with why, when there
+    // is nothing to put back or a copy is not what was saved.
+    bool putBack(Plan *plan, QString *refusal) const;
+    // The one copy that is the way back, for a front end to offer by name; else empty.
+    QString wayBackCopy() const;
+
+signals:
+    void interrupted();
+
+private:
+    // Where the way back is: a copy or the copies' folder; empty when there is none to take.
+    QString wayBack() const;
+
+    UpdateVerdict *updateVerdict;
+    InterruptGuard *interruptGuard;
+    ShutdownInhibitor *shutdownInhibitor;
+    QString startNotice;
+    bool started = false;
+    Plan last;
+};
