@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -79,6 +80,8 @@ void Console::showProgress(const QString &line)
 
 bool Console::confirm(const QString &question)
 {
+    // Only an answer typed after the question appeared counts: what was typed ahead goes.
+    tcflush(STDIN_FILENO, TCIFLUSH);
     write(stderr, question + QLatin1Char(' '));
     char *answer = nullptr;
     size_t size = 0;

@@ -6,7 +6,7 @@
 #include "ImageReader.h"
 #include "InstalledVersions.h"
 #include "NodePermission.h"
-#include "UpdateRecord.h"
+#include "StateFolder.h"
 #include "UpdateRun.h"
 #include "UpdateVerdict.h"
 #include "VorlanDriver.h"
@@ -33,40 +33,16 @@ QString printable(QString text)
     return text;
 }
 
-// A path as a shell takes it back in one piece.
-QString shellQuoted(QString path)
-{
-    return QLatin1Char('\'') + path.replace(QLatin1String("'"), QLatin1String("'\\''")) +
-           QLatin1Char('\'');
-}
-
 QJsonValue textOrNull(const QString &text)
 {
     return text.isEmpty() ? QJsonValue() : QJsonValue(text);
-}
-
-int exitStatus(const UpdateOutcome &outcome)
-{
-    switch (outcome.result) {
-    case UpdateOutcome::Written:
-        // This image verified, but an earlier update left other pages without theirs.
-        return outcome.incompleteSince.isEmpty() ? Success : UpdateFailed;
-    case UpdateOutcome::Failed:
-        return UpdateFailed;
-    case UpdateOutcome::NoDevice:
-        return NoDriver;
-    case UpdateOutcome::Busy:
-        return FlashBusy;
-    default:
-        return Refused;
-    }
 }
 
 } // namespace
 
 FlashCommand::FlashCommand(const Invocation &invocation, QObject *parent)
     : QObject(parent), invocation(invocation), console(invocation.json),
-      verdict(new UpdateVerdict(this)), run(new UpdateRun(&console, verdict, this))
+      session(new UpdateSession(this)), run(new UpdateRun(&console, session, this))
 {
 }
 
@@ -82,8 +58,7 @@ int FlashCommand::exec()
     case Invocation::Restore:
         return restore();
     case Invocation::Update:
-        return update(invocation.path, invocation.noCopy ? UpdaterThread::CopyMode::Declined
-                                                         : UpdaterThread::CopyMode::Save);
+        return update(invocation.path);
     default:
         return WrongUsage;
     }
@@ -127,7 +102,12 @@ int FlashCommand::info()
 
 int FlashCommand::copies()
 {
-    const QList<FlashCopies::Copy> copies = FlashCopies::list();
+    const StateFolder folder;
+    if (!folder.usable()) {
+        console.fail(folder.problem());
+        return Refused;
+    }
+    const QList<FlashCopies::Copy> copies = FlashCopies::list(folder);
     for (const FlashCopies::Copy &copy : copies) {
         const QDateTime local = copy.time.toLocalTime();
         console.report(QStringLiteral("%1  %2 bytes  %3")
@@ -139,71 +119,80 @@ int FlashCommand::copies()
                         {QStringLiteral("time"), copy.time.toString(Qt::ISODate)},
                         {QStringLiteral("size"), double(copy.size)}});
     }
-    const QString folder = FlashCopies::folder();
+    const QString place = folder.path(StateFolder::Copies);
     console.report(copies.isEmpty()
-                       ? QStringLiteral("No copy of the flash has been saved in %1.").arg(folder)
+                       ? QStringLiteral("No copy of the flash has been saved in %1.").arg(place)
                        : QString(),
                    QStringLiteral("copies"),
-                   {{QStringLiteral("folder"), folder}, {QStringLiteral("count"), copies.size()}});
+                   {{QStringLiteral("folder"), place}, {QStringLiteral("count"), copies.size()}});
     return Success;
 }
 
-// The copy of a half-written flash would be worth nothing: a restore saves none.
+// Without a copy named, every page at risk goes back from the copy that holds it as it was
+// before it was first put at risk; a copy named is an update like any other.
 int FlashCommand::restore()
 {
-    QString copy = invocation.path;
-    // After updates that did not finish, the copy from before the first of them; a newer one
-    // holds pages that it left half written.
-    if (copy.isEmpty() && UpdateRecord::exists())
-        copy = UpdateRecord::load().copy;
-    if (copy.isEmpty()) {
-        const QList<FlashCopies::Copy> copies = FlashCopies::list();
-        if (copies.isEmpty()) {
-            console.fail(QStringLiteral("There is no copy of the flash to put back in %1.")
-                             .arg(FlashCopies::folder()));
-            return Refused;
-        }
-        copy = copies.first().path;
+    if (!invocation.path.isEmpty())
+        return update(invocation.path);
+    if (!session->notice().isEmpty())
+        console.warn(session->notice());
+    UpdateSession::Plan plan;
+    QString refusal;
+    if (!session->putBack(&plan, &refusal)) {
+        console.fail(refusal);
+        return unchanged(QStringLiteral("there is nothing that can be put back."));
     }
-    return update(copy, UpdaterThread::CopyMode::Skip);
+    list(plan.image, plan.components);
+    return perform(plan, true);
 }
 
-int FlashCommand::update(const QString &image, UpdaterThread::CopyMode copyMode)
+int FlashCommand::update(const QString &image)
 {
     // An update that began erasing and never ended in "Done": it was killed, it crashed, or the
-    // power went. Until a run ends in "Done", the verdict says so.
-    if (UpdateRecord::exists()) {
-        const UpdateRecord record = UpdateRecord::load();
-        console.warn(record.warning());
-        verdict->assumeIncomplete(record.since());
-    }
+    // power went; or another program is updating the flash now.
+    if (!session->notice().isEmpty())
+        console.warn(session->notice());
     QList<ComponentRecord> components;
     const int readResult = readImageComponents(image, components);
     list(image, components);
+    const UpdaterThread::CopyMode copyMode =
+        invocation.noCopy ? UpdaterThread::CopyMode::Skip : UpdaterThread::CopyMode::Save;
     // Nothing is asked about an image that the update refuses anyway; the worker says why.
-    if (imageProblem(image, readResult, components).isEmpty() && !confirmed(components.size())) {
-        // The last line is a verdict whichever way the command ends.
-        const QString text = QStringLiteral("The flash was not changed: the update was not "
-                                            "confirmed.");
-        console.report(text, QStringLiteral("verdict"),
-                       {{QStringLiteral("outcome"), QStringLiteral("unchanged")},
-                        {QStringLiteral("text"), text},
-                        {QStringLiteral("component"), QJsonValue()},
-                        {QStringLiteral("copy"), QJsonValue()}});
-        return Refused;
-    }
+    return perform({image, components, copyMode, {}},
+                   imageProblem(image, readResult, components).isEmpty());
+}
 
-    bool interrupted = run->exec(image, components, copyMode);
-    if (verdict->outcome().result == UpdateOutcome::CopyNotSaved && !interrupted) {
+int FlashCommand::perform(const UpdateSession::Plan &plan, bool checked)
+{
+    if (checked && !confirmed(plan.components.size()))
+        return unchanged(QStringLiteral("the update was not confirmed."));
+    QString refusal;
+    bool interrupted = run->exec(plan, &refusal);
+    if (!refusal.isEmpty()) {
+        console.fail(refusal);
+        return unchanged(QStringLiteral("the update could not start."));
+    }
+    if (session->nextStep() == UpdateSession::NextStep::UpdateWithoutCopy && !interrupted) {
         if (console.interactive()) {
-            if (console.confirm(verdict->outcome().status +
-                                QStringLiteral(" Update without a copy? [y/N]")))
-                interrupted = run->exec(image, components, UpdaterThread::CopyMode::Declined);
+            if (console.confirm(session->question() + QStringLiteral(" [y/N]")))
+                interrupted = run->exec(session->withoutCopy(), &refusal);
         } else {
             console.fail(QStringLiteral("Add --no-copy to update without a copy."));
         }
     }
-    return finish(components, interrupted);
+    return finish(plan.components, interrupted);
+}
+
+// The last line is a verdict whichever way the command ends.
+int FlashCommand::unchanged(const QString &why)
+{
+    const QString text = QStringLiteral("The flash was not changed: ") + why;
+    console.report(text, QStringLiteral("verdict"),
+                   {{QStringLiteral("outcome"), QStringLiteral("unchanged")},
+                    {QStringLiteral("text"), text},
+                    {QStringLiteral("component"), QJsonValue()},
+                    {QStringLiteral("copy"), QJsonValue()}});
+    return Refused;
 }
 
 bool FlashCommand::confirmed(int count)
@@ -224,6 +213,7 @@ bool FlashCommand::confirmed(int count)
 
 int FlashCommand::finish(const QList<ComponentRecord> &components, bool interrupted)
 {
+    const UpdateVerdict *verdict = session->verdict();
     const UpdateOutcome outcome = verdict->outcome();
     const QString text = verdict->text();
     const bool failed = outcome.result == UpdateOutcome::Failed;
@@ -239,12 +229,12 @@ int FlashCommand::finish(const QList<ComponentRecord> &components, bool interrup
                     {QStringLiteral("text"), text},
                     {QStringLiteral("component"), component},
                     {QStringLiteral("copy"), textOrNull(outcome.copyPath)}});
-    // Whether to put the copy back is for whoever ran the update to decide.
-    if (failed && !outcome.copyPath.isEmpty() && console.interactive() && !interrupted)
-        console.report(QStringLiteral("To put it back: vorlan-flash restore ") +
-                           shellQuoted(outcome.copyPath),
+    // Whether to put the flash back is for whoever ran the update to decide.
+    if (failed && session->nextStep() == UpdateSession::NextStep::PutBack &&
+        console.interactive() && !interrupted)
+        console.report(QStringLiteral("To put it back: vorlan-flash restore"),
                        QStringLiteral("hint"));
-    return exitStatus(outcome);
+    return verdict->commandExitStatus();
 }
 
 void FlashCommand::list(const QString &image, const QList<ComponentRecord> &components)

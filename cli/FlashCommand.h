@@ -3,13 +3,12 @@
 #include "ComponentRecord.h"
 #include "Console.h"
 #include "Invocation.h"
-#include "UpdaterThread.h"
+#include "UpdateSession.h"
 
 #include <QList>
 #include <QObject>
 
 class UpdateRun;
-class UpdateVerdict;
 
 // Carries out one command of vorlan-flash and gives its exit status.
 class FlashCommand : public QObject
@@ -26,13 +25,16 @@ private:
     int info();
     int copies();
     int restore();
-    int update(const QString &image, UpdaterThread::CopyMode copyMode);
+    int update(const QString &image);
+    // Asks, runs the plan and what the user answers after it, and gives the verdict.
+    int perform(const UpdateSession::Plan &plan, bool checked);
     bool confirmed(int count);
+    int unchanged(const QString &why);
     int finish(const QList<ComponentRecord> &components, bool interrupted);
     void list(const QString &image, const QList<ComponentRecord> &components);
 
     Invocation invocation;
     Console console;
-    UpdateVerdict *verdict;
+    UpdateSession *session;
     UpdateRun *run;
 };

@@ -1,77 +1,71 @@
 #include "UpdateRun.h"
 
 #include "Console.h"
-#include "InterruptGuard.h"
-#include "ShutdownInhibitor.h"
 #include "TimeDisplay.h"
-#include "UpdateVerdict.h"
 
 #include <QEventLoop>
 #include <QThread>
 
 namespace {
 
-// The worker's status texts that say which stage it is in. The texts it gives for every page,
-// block and comparison are not shown one by one: the progress line carries them.
-struct StageText
+// The worker's texts for every page, block and comparison are not shown one by one: the
+// progress line carries them.
+bool everyBlock(const QString &text)
 {
-    const char *text;
-    bool prefix;
-    bool shown;
-    const char *stage;
-};
-
-const StageText stageTexts[] = {
-    {"Updater initialization...", false, true, "starting"},
-    {"Saving a copy of the flash to ", true, true, "saving a copy"},
-    {"Started erasing Flash memory...", false, true, "erasing"},
-    {"Erasing page at 0x", true, false, "erasing"},
-    {"Started writing to Flash memory...", false, true, "writing"},
-    {"Writing to Flash memory at 0x", true, false, "writing"},
-    {"Verifying Flash memory...", false, true, "reading back"},
-    {"Reading from Flash memory at 0x", true, false, "reading back"},
-    {"Verifying Flash memory content.", false, false, "comparing"},
-};
-
-const StageText *stageText(const QString &text)
-{
-    for (const StageText &entry : stageTexts) {
-        if (entry.prefix ? text.startsWith(QLatin1String(entry.text))
-                         : text == QLatin1String(entry.text))
-            return &entry;
+    for (const char *prefix :
+         {"Erasing page at 0x", "Writing to Flash memory at 0x", "Reading from Flash memory at 0x",
+          "Verifying Flash memory content."}) {
+        if (text.startsWith(QLatin1String(prefix)))
+            return true;
     }
-    return nullptr;
+    return false;
+}
+
+QString stageWords(UpdaterThread::Stage stage)
+{
+    switch (stage) {
+    case UpdaterThread::Stage::Starting:
+        return QStringLiteral("starting");
+    case UpdaterThread::Stage::SavingCopy:
+        return QStringLiteral("saving a copy");
+    case UpdaterThread::Stage::Erasing:
+        return QStringLiteral("erasing");
+    case UpdaterThread::Stage::Writing:
+        return QStringLiteral("writing");
+    case UpdaterThread::Stage::ReadingBack:
+        return QStringLiteral("reading back");
+    case UpdaterThread::Stage::Comparing:
+        return QStringLiteral("comparing");
+    }
+    return QString();
 }
 
 } // namespace
 
-UpdateRun::UpdateRun(Console *console, UpdateVerdict *verdict, QObject *parent)
-    : QObject(parent), console(console), verdict(verdict), interruptGuard(new InterruptGuard(this)),
-      shutdownInhibitor(new ShutdownInhibitor(this))
+UpdateRun::UpdateRun(Console *console, UpdateSession *session, QObject *parent)
+    : QObject(parent), console(console), session(session)
 {
-    connect(interruptGuard, &InterruptGuard::interrupted, this, [this] {
+    connect(session, &UpdateSession::interrupted, this, [this] {
         this->console->warn(QStringLiteral("The tool will quit when the update has finished."));
     });
 }
 
-bool UpdateRun::exec(const QString &image, const QList<ComponentRecord> &components,
-                     UpdaterThread::CopyMode copyMode)
+bool UpdateRun::exec(const UpdateSession::Plan &plan, QString *refusal)
 {
-    stage = QStringLiteral("starting");
+    stage = UpdaterThread::Stage::Starting;
     component = 0;
-    this->components = components.size();
+    components = plan.components.size();
     current = total = 0;
     reportedCurrent = reportedTotal = -1;
     sinceShown.invalidate();
 
-    shutdownInhibitor->acquire();
-    interruptGuard->hold();
     QThread thread;
     auto *worker = new UpdaterThread;
-    worker->setFilename(image);
-    worker->setConfirmedComponents(components);
-    worker->setCopyMode(copyMode);
-    verdict->follow(worker, components);
+    worker->setFilename(plan.image);
+    if (!session->prepare(worker, plan, refusal)) {
+        delete worker;
+        return false;
+    }
     worker->moveToThread(&thread);
     connect(&thread, &QThread::started, worker, &UpdaterThread::process);
     connect(worker, &UpdaterThread::finished, &thread, &QThread::quit);
@@ -79,36 +73,41 @@ bool UpdateRun::exec(const QString &image, const QList<ComponentRecord> &compone
     connect(worker, &UpdaterThread::updateStatusText, this, &UpdateRun::showStatus);
     connect(worker, &UpdaterThread::updateCurrentProgress, this,
             [this](int progress) { current = progress; });
-    connect(worker, &UpdaterThread::updateTotalProgress, this, &UpdateRun::showProgress);
+    // The stage is taken on the worker's thread, as the progress it goes with is reported.
+    connect(
+        worker, &UpdaterThread::updateTotalProgress, worker,
+        [this, worker](int progress) {
+            const UpdaterThread::Stage now = worker->stage();
+            const int at = worker->component();
+            QMetaObject::invokeMethod(
+                this, [this, now, at, progress] { showProgress(now, at, progress); },
+                Qt::QueuedConnection);
+        },
+        Qt::DirectConnection);
     // The thread's end comes after every report of the worker: the loop has shown them all.
     QEventLoop loop;
     connect(&thread, &QThread::finished, &loop, &QEventLoop::quit);
     clock.start();
-    thread.start();
+    session->start(&thread);
     loop.exec();
     thread.wait();
 
     if (console->json() && (current != reportedCurrent || total != reportedTotal))
         reportProgress();
-    shutdownInhibitor->release();
-    return interruptGuard->release();
+    return session->end();
 }
 
 void UpdateRun::showStatus(const QString &text)
 {
-    const StageText *known = stageText(text);
-    if (known) {
-        stage = QLatin1String(known->stage);
-        if (text == QLatin1String("Started erasing Flash memory..."))
-            ++component;
-    }
-    if (!known || known->shown)
+    if (!everyBlock(text))
         console->report(text, QStringLiteral("status"), {{QStringLiteral("text"), text}});
 }
 
 // At most ten times a second, as dd and apt do.
-void UpdateRun::showProgress(int totalProgress)
+void UpdateRun::showProgress(UpdaterThread::Stage now, int at, int totalProgress)
 {
+    stage = now;
+    component = at;
     total = totalProgress;
     if (sinceShown.isValid() && sinceShown.elapsed() < 100)
         return;
@@ -129,7 +128,7 @@ void UpdateRun::reportProgress()
     const QString part =
         component > 0 ? QStringLiteral("%1/%2").arg(component).arg(components) : QString();
     console->showProgress(QStringLiteral("%1 %2 %3%  total %4%  elapsed %5  remaining %6")
-                              .arg(stage.leftJustified(13), part.leftJustified(5))
+                              .arg(stageWords(stage).leftJustified(13), part.leftJustified(5))
                               .arg(current, 3)
                               .arg(total, 3)
                               .arg(durationText(quint32(elapsedMs / 1000)),

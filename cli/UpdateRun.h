@@ -1,45 +1,38 @@
 #pragma once
 
-#include "ComponentRecord.h"
+#include "UpdateSession.h"
 #include "UpdaterThread.h"
 
 #include <QElapsedTimer>
-#include <QList>
 #include <QObject>
 #include <QString>
 
 class Console;
-class InterruptGuard;
-class ShutdownInhibitor;
-class UpdateVerdict;
 
 // One run of the updater as vorlan-flash shows it: the worker in a thread of its own, its
-// status texts and progress on the console, the terminating signals held and shutdown blocked
-// until it has ended. The verdict follows it.
+// status texts and progress on the console. The session holds the signals and blocks shutdown
+// until it has ended, and follows it to its verdict.
 class UpdateRun : public QObject
 {
     Q_OBJECT
 
 public:
-    UpdateRun(Console *console, UpdateVerdict *verdict, QObject *parent = nullptr);
+    UpdateRun(Console *console, UpdateSession *session, QObject *parent = nullptr);
 
     // Runs the update to its end, the event loop running meanwhile. Returns whether a
-    // terminating signal arrived while it ran.
-    bool exec(const QString &image, const QList<ComponentRecord> &components,
-              UpdaterThread::CopyMode copyMode);
+    // terminating signal arrived while it ran; refusal says why it did not start.
+    bool exec(const UpdateSession::Plan &plan, QString *refusal);
 
 private:
     void showStatus(const QString &text);
-    void showProgress(int totalProgress);
+    void showProgress(UpdaterThread::Stage stage, int component, int totalProgress);
     void reportProgress();
 
     Console *console;
-    UpdateVerdict *verdict;
-    InterruptGuard *interruptGuard;
-    ShutdownInhibitor *shutdownInhibitor;
+    UpdateSession *session;
     QElapsedTimer clock;
     QElapsedTimer sinceShown; // the last progress shown
-    QString stage;
+    UpdaterThread::Stage stage = UpdaterThread::Stage::Starting;
     int component = 0; // being programmed, from 1
     int components = 0;
     int current = 0;

@@ -1,14 +1,13 @@
 #include "DisplayLossGuard.h"
 
-#include "UpdateVerdict.h"
-
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-std::atomic<const UpdateVerdict *> guarded{nullptr};
+std::atomic<const DisplayLossGuard *> guarded{nullptr};
+std::function<int()> waitForUpdate; // of the guard that is guarded
 QtMessageHandler previousHandler = nullptr;
 
 // The warnings that Qt's X11 and Wayland platforms give right before they exit.
@@ -21,26 +20,30 @@ bool displayLost(const QString &message)
 void onMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     previousHandler(type, context, message);
-    const UpdateVerdict *verdict = guarded.load();
-    if (type != QtWarningMsg || !verdict || !displayLost(message) || !verdict->waitForEnd())
+    if (type != QtWarningMsg || !guarded.load() || !displayLost(message))
+        return;
+    const int status = waitForUpdate();
+    if (status < 0)
         return;
     std::fflush(stderr);
-    std::_Exit(verdict->exitStatus());
+    std::_Exit(status);
 }
 
 } // namespace
 
-DisplayLossGuard::DisplayLossGuard(const UpdateVerdict *verdict, QObject *parent)
-    : QObject(parent), verdict(verdict)
+DisplayLossGuard::DisplayLossGuard(std::function<int()> waitForEnd, QObject *parent)
+    : QObject(parent)
 {
     // One handler for the process, installed once: a second guard must not chain to the first.
     static const bool installed = (previousHandler = qInstallMessageHandler(onMessage)) != nullptr;
     Q_UNUSED(installed);
-    guarded = verdict;
+    guarded = nullptr;
+    waitForUpdate = std::move(waitForEnd);
+    guarded = this;
 }
 
 DisplayLossGuard::~DisplayLossGuard()
 {
-    const UpdateVerdict *mine = verdict;
+    const DisplayLossGuard *mine = this;
     guarded.compare_exchange_strong(mine, nullptr);
 }

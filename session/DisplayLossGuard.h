@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-class UpdateVerdict;
+#include <functional>
 
 // Qt ends the process at once when its connection to the display breaks (the X server died,
 // the session ended), which would leave a component half written. The worker needs no
@@ -13,9 +13,8 @@ class DisplayLossGuard : public QObject
     Q_OBJECT
 
 public:
-    explicit DisplayLossGuard(const UpdateVerdict *verdict, QObject *parent = nullptr);
+    // waitForEnd blocks until the update that runs has ended and gives the exit status that
+    // follows from its verdict, or -1 when no update was started.
+    explicit DisplayLossGuard(std::function<int()> waitForEnd, QObject *parent = nullptr);
     ~DisplayLossGuard() override;
-
-private:
-    const UpdateVerdict *verdict;
 };

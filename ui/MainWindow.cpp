@@ -2,15 +2,12 @@
 #include "ui_MainWindow.h"
 
 #include "DisplayLossGuard.h"
+#include "FlashQuestion.h"
 #include "ImageInfoDialog.h"
-#include "ImageReader.h"
 #include "InstalledVersions.h"
-#include "InterruptGuard.h"
 #include "NodePermission.h"
-#include "ShutdownInhibitor.h"
 #include "StartupOptions.h"
 #include "TimeDisplay.h"
-#include "UpdateRecord.h"
 #include "UpdateVerdict.h"
 #include "UpdaterThread.h"
 #include "VorlanDriver.h"
@@ -62,14 +59,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     verdictLayout->addWidget(verdictLabel, 1);
     statusBar()->addWidget(verdictBox, 1);
 
-    verdict = new UpdateVerdict(this);
-    // An update that began erasing and never ended in "Done": the tool was killed, crashed or
-    // lost its power. That comes first, before anything else is done.
-    if (UpdateRecord::exists()) {
-        const UpdateRecord record = UpdateRecord::load();
-        verdict->assumeIncomplete(record.since());
-        showVerdict(record.warning(), true);
-    }
+    // An update that began erasing and never ended in "Done" (the tool was killed, crashed or
+    // lost its power), or one that runs now: that comes first, before anything else is done.
+    session = new UpdateSession(this);
+    if (!session->notice().isEmpty())
+        showVerdict(session->notice(), true);
 
     QString hwTimestamp;
     QString swVersion;
@@ -96,13 +90,19 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     for (int letter = 0; letter < 128; ++letter)
         letterWidths[letter] = ui->statusLabel->fontMetrics().horizontalAdvance(QChar(letter));
 
-    new DisplayLossGuard(verdict, this);
-    shutdownInhibitor = new ShutdownInhibitor(this);
-    interruptGuard = new InterruptGuard(this);
-    connect(interruptGuard, &InterruptGuard::interrupted, this, [this] {
+    const UpdateVerdict *verdict = session->verdict();
+    new DisplayLossGuard([verdict] { return verdict->waitForEnd() ? verdict->exitStatus() : -1; },
+                         this);
+    connect(session, &UpdateSession::interrupted, this, [this] {
         statusBar()->showMessage(
             QStringLiteral("The tool will quit when the update has finished."));
     });
+    // The way back, offered once the window is up.
+    if (session->nextStep() == UpdateSession::NextStep::PutBack)
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible())
+                offerNextStep(QStringLiteral("Unfinished update"), QMessageBox::No);
+        });
 }
 
 MainWindow::~MainWindow()
@@ -160,25 +160,25 @@ void MainWindow::startUpdateButton_released()
     if (imageInfoDialog->exec() == 0)
         return;
 
-    startUpdate(filename, imageInfoDialog->components(), UpdaterThread::CopyMode::Save);
+    startUpdate({filename, imageInfoDialog->components(), UpdaterThread::CopyMode::Save, {}});
 }
 
-void MainWindow::startUpdate(const QString &filename, const QList<ComponentRecord> &components,
-                             UpdaterThread::CopyMode copyMode)
+void MainWindow::startUpdate(const UpdateSession::Plan &plan)
 {
-    updateFilename = filename;
-    updateComponents = components;
     ui->startUpdateButton->setEnabled(false);
-    shutdownInhibitor->acquire();
-    interruptGuard->hold();
-    verdictIcon->clear();
-    verdictLabel->clear();
     auto *thread = new QThread;
     auto *worker = new UpdaterThread;
-    worker->setFilename(filename);
-    worker->setConfirmedComponents(components);
-    worker->setCopyMode(copyMode);
-    verdict->follow(worker, components);
+    worker->setFilename(plan.image);
+    QString refusal;
+    if (!session->prepare(worker, plan, &refusal)) {
+        delete worker;
+        delete thread;
+        ui->startUpdateButton->setEnabled(true);
+        updateStatusText(refusal);
+        return;
+    }
+    verdictIcon->clear();
+    verdictLabel->clear();
     worker->moveToThread(thread);
     connect(thread, SIGNAL(started()), worker, SLOT(process()));
     connect(worker, SIGNAL(finished()), thread, SLOT(quit()));
@@ -191,10 +191,10 @@ void MainWindow::startUpdate(const QString &filename, const QList<ComponentRecor
     // A held signal ends the tool once the worker's thread has stopped, whatever dialog is open.
     connect(thread, &QThread::finished, this, [this] {
         if (quitAfterUpdate)
-            QCoreApplication::exit(verdict->exitStatus());
+            QCoreApplication::exit(session->verdict()->exitStatus());
     });
     elapsedTimer->start();
-    thread->start();
+    session->start(thread);
 }
 
 void MainWindow::updateCurrentProgress(int progress)
@@ -241,38 +241,38 @@ void MainWindow::updateFinished()
     ui->timeRemain->setText(durationText(0));
     qDebug() << "void MainWindow::updateFinished()";
 
-    shutdownInhibitor->release();
-    quitAfterUpdate = interruptGuard->release();
-    showVerdict(verdict->text(), verdict->alarming());
+    quitAfterUpdate = session->end();
+    showVerdict(session->verdict()->text(), session->verdict()->alarming());
     if (!quitAfterUpdate)
-        offerNextStep();
+        offerNextStep(QStringLiteral("Update failed"), QMessageBox::Yes);
 }
 
-// What only the user can decide after an update: to go on without a copy of the flash when
-// none could be saved, and to put back the copy after a failure.
-void MainWindow::offerNextStep()
+// What only the user can decide: to go on without a copy of the flash when none could be saved,
+// and to put the flash back as it was after an update that did not finish.
+void MainWindow::offerNextStep(const QString &title, QMessageBox::StandardButton defaultButton)
 {
-    const UpdateOutcome outcome = verdict->outcome();
-    if (outcome.result == UpdateOutcome::CopyNotSaved) {
-        if (QMessageBox::question(this, QStringLiteral("No copy of the flash"),
-                                  outcome.status + QStringLiteral(" Update without a copy?"),
-                                  QMessageBox::Yes | QMessageBox::No,
-                                  QMessageBox::No) == QMessageBox::Yes)
-            startUpdate(updateFilename, updateComponents, UpdaterThread::CopyMode::Declined);
+    switch (session->nextStep()) {
+    case UpdateSession::NextStep::UpdateWithoutCopy:
+        if (FlashQuestion::ask(this, QStringLiteral("No copy of the flash"), session->question(),
+                               QMessageBox::No))
+            startUpdate(session->withoutCopy());
+        return;
+    case UpdateSession::NextStep::PutBack: {
+        if (!session->wayBackCopy().isEmpty())
+            ui->filenameLineEdit->setText(session->wayBackCopy());
+        if (!FlashQuestion::ask(this, title, session->question(), defaultButton))
+            return;
+        UpdateSession::Plan plan;
+        QString refusal;
+        if (session->putBack(&plan, &refusal))
+            startUpdate(plan);
+        else
+            showVerdict(refusal, true);
         return;
     }
-    if (outcome.result != UpdateOutcome::Failed || outcome.copyPath.isEmpty())
+    case UpdateSession::NextStep::Nothing:
         return;
-    ui->filenameLineEdit->setText(outcome.copyPath);
-    if (QMessageBox::question(this, QStringLiteral("Update failed"),
-                              QStringLiteral("Put back the flash as it was before this update?"),
-                              QMessageBox::Yes | QMessageBox::No,
-                              QMessageBox::Yes) != QMessageBox::Yes)
-        return;
-    // The copy of a half-written flash would be worth nothing: the restore makes none.
-    QList<ComponentRecord> copy;
-    readImageComponents(outcome.copyPath, copy);
-    startUpdate(outcome.copyPath, copy, UpdaterThread::CopyMode::Skip);
+    }
 }
 
 void MainWindow::showVerdict(const QString &text, bool alarming)

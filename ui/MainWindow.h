@@ -1,17 +1,13 @@
 #pragma once
 
-#include "ComponentRecord.h"
-#include "UpdaterThread.h"
+#include "UpdateSession.h"
 
-#include <QList>
 #include <QMainWindow>
+#include <QMessageBox>
 
 class ImageInfoDialog;
-class InterruptGuard;
 class QElapsedTimer;
 class QLabel;
-class ShutdownInhibitor;
-class UpdateVerdict;
 
 namespace Ui {
 class MainWindow;
@@ -41,25 +37,18 @@ private slots:
 
 private:
     void updateTimeLabels();
-    void startUpdate(const QString &filename, const QList<ComponentRecord> &components,
-                     UpdaterThread::CopyMode copyMode);
+    void startUpdate(const UpdateSession::Plan &plan);
     void showVerdict(const QString &text, bool alarming);
     void fitVerdict();
-    void offerNextStep();
+    void offerNextStep(const QString &title, QMessageBox::StandardButton defaultButton);
 
     Ui::MainWindow *ui;
     QElapsedTimer *elapsedTimer;
     ImageInfoDialog *imageInfoDialog;
     QLabel *verdictIcon;
     QLabel *verdictLabel;
-    UpdateVerdict *verdict;
-    // An update must not be cut short: shutdown, sleep, the quit signals and the loss of the
-    // display wait for its end.
-    ShutdownInhibitor *shutdownInhibitor;
-    InterruptGuard *interruptGuard;
+    // What is decided around an update: the record, the held signals, the questions after it.
+    UpdateSession *session;
     bool quitAfterUpdate = false;
-    // What the running or last update programs: a question after it may start it again.
-    QString updateFilename;
-    QList<ComponentRecord> updateComponents;
     int letterWidths[128]; // of the ASCII letters in the status label's font
 };
