@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cinttypes>
+#include <csignal>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -68,6 +69,7 @@ struct Config
     long shortWrite = 0;
     long readFail = 0;
     long writeFail = 0;
+    long killAtWrite = 0;
     long eraseMicroseconds = 0;
     long writeMicrosecondsPerKiB = 0;
 };
@@ -167,6 +169,7 @@ Config readConfig()
     c.shortWrite = envNumber("VORLAN_SIM_SHORT_WRITE", 0);
     c.readFail = envNumber("VORLAN_SIM_READ_FAIL", 0);
     c.writeFail = envNumber("VORLAN_SIM_WRITE_FAIL", 0);
+    c.killAtWrite = envNumber("VORLAN_SIM_KILL_AT_WRITE", 0);
     c.eraseMicroseconds = envNumber("VORLAN_SIM_ERASE_US", 0);
     c.writeMicrosecondsPerKiB = envNumber("VORLAN_SIM_WRITE_US_PER_KIB", 0);
     return c;
@@ -407,6 +410,11 @@ ssize_t flashWrite(OpenNode &node, const uint8_t *data, size_t count, timespec &
     if (count > 0 && node.position >= node.size) {
         trace("flash write %zu = -1 past the end", count);
         return fail(ENOSPC);
+    }
+    if (node.writes + 1 == node.config.killAtWrite) {
+        // A crash or a power loss in the middle of a component: nothing after this runs.
+        trace("flash write 0x%" PRIx64 " %zu killed injected", node.position, count);
+        raise(SIGKILL);
     }
     if (++node.writes == node.config.writeFail) {
         trace("flash write 0x%" PRIx64 " %zu = -1 injected", node.position, count);

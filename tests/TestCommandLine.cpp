@@ -1,34 +1,45 @@
 // vorlan-flash as people and scripts run it: the real program against the simulated driver, one
-// row an outcome, with its exit status, what it prints and what the flash holds afterwards.
+// row a sequence of commands, with their exit statuses, what they print and what the whole
+// flash holds afterwards. Crashes are kills of the process at a write.
 
 #include "FlashCopies.h"
+#include "FlashJournal.h"
 #include "SimulatedDevice.h"
+#include "StateFolder.h"
 
 #include <QProcess>
 #include <QtTest>
 
 #include <sys/file.h>
+#include <sys/stat.h>
 
 namespace {
 
-// One command line: %1 the image, %2 the newest copy of the flash, %3 an image the update
-// refuses. What it prints must hold each of the shown texts.
+using Settings = QList<QPair<QByteArray, QByteArray>>;
+
+// One command line: %1 the image, %2 the first copy of the flash saved, %3 an image the update
+// refuses, %4 an image of other pages, %5 the state folder, %6 the newest copy. What it prints must
+// hold each of the shown texts, and none of those that start with "!". Its settings are the
+// simulator's for this run, and "disk": the state folder on a file system of that many KiB.
 struct Run
 {
     QString command;
-    int exitCode;
+    int exitCode; // -9: killed
     QStringList shown;
+    Settings settings = {};
 };
 
-const QString written = "All 2 components were written and verified.";
+const QString written = "All 3 components were written and verified.";
 const QString unchanged = "The flash was not changed. It is safe to restart the computer.";
 const QString failed = QStringLiteral(
-    "Update failed at component KERN (2 of 2, at 0x100000). The flash does not hold this image: "
+    "Update failed at component KERN (2 of 3, at 0x100000). The flash does not hold this image: "
     "do not restart the computer before an update has ended with \"Done\". A copy of the flash "
     "as it was before is in %2.");
 const QString busy = QStringLiteral(
     "Another program is updating the flash. Do not restart the computer before it has finished.");
 const QString offPage = "Component at 0x10000 does not start on a flash page.";
+const QString safe = "!safe to restart";
+const QByteArray inKern = "100"; // the 100th write of the image is one of KERN's
 
 QString json(const QString &outcome, QString text, const QString &copy = {},
              const QString &component = {})
@@ -38,11 +49,61 @@ QString json(const QString &outcome, QString text, const QString &copy = {},
         .arg(outcome, text.replace('"', "\\\""), value(component), value(copy));
 }
 
+// Runs vorlan-flash to its end; the output of both channels.
+QByteArray runTool(const QStringList &arguments, const Settings &settings, bool terminal,
+                   int *exitCode)
+{
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QString disk;
+    for (const auto &setting : settings) {
+        if (setting.first == "disk")
+            disk = setting.second;
+        else
+            environment.insert("VORLAN_SIM_" + setting.first, setting.second);
+    }
+    QString program = VORLAN_FLASH_BINARY;
+    QStringList words = arguments;
+    if (!disk.isEmpty()) { // a mount of its own; only vorlan-flash runs with the simulator
+        environment.insert("TOOL_PRELOAD", environment.value("LD_PRELOAD"));
+        environment.remove("LD_PRELOAD");
+        words = QStringList{"-m", "sh", "-c",
+                            "mount -t tmpfs -o size=" + disk +
+                                "k,mode=0700 tmpfs \"$XDG_STATE_HOME\" && exec env "
+                                "LD_PRELOAD=\"$TOOL_PRELOAD\" \"$0\" \"$@\"",
+                            program} +
+                words;
+        program = "unshare";
+    }
+    if (terminal) { // the leak checker is for vorlan-flash, not for script
+        const QString checks = environment.value("ASAN_OPTIONS");
+        environment.insert("ASAN_OPTIONS", checks + ":detect_leaks=0");
+        words =
+            QStringList{"20", "script", "-qec",
+                        "ASAN_OPTIONS='" + checks + "' " + program + " '" + words.join("' '") + "'",
+                        "/dev/null"};
+        program = "timeout";
+    }
+    tool.setProcessEnvironment(environment);
+    tool.start(program, words);
+    QByteArray output;
+    if (terminal) { // an answer typed before the question is dropped: it waits for it
+        while (!output.contains("[y/N]") && tool.waitForReadyRead(10000))
+            output += tool.readAll();
+        tool.write("y\n");
+    }
+    tool.closeWriteChannel();
+    if (!tool.waitForFinished(30000))
+        qFatal("vorlan-flash did not end");
+    *exitCode = tool.exitStatus() == QProcess::CrashExit ? -9 : tool.exitCode();
+    return output + tool.readAll();
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Run)
 using Runs = QList<Run>;
-using Settings = QList<QPair<QByteArray, QByteArray>>;
 
 class TestCommandLine : public QObject
 {
@@ -55,122 +116,259 @@ private slots:
 
 void TestCommandLine::outcome_data()
 {
-    // The simulator's settings until a restore, "held" (the flash) and "terminal" (for the runs).
-    QTest::addColumn<Settings>("settings");
+    // Before the first run: "held" (another program locks the flash), "terminal" (the runs
+    // answer on one), "running" (another vorlan-flash updates meanwhile), "link" (the record is
+    // a link to another file), "open" (the state folder writable by others), "damaged" (a
+    // record of 2 MiB).
+    QTest::addColumn<QByteArray>("before");
     QTest::addColumn<Runs>("runs");
-    QTest::addColumn<bool>("holdsImage"); // or else the flash is as it was before the row
+    // The whole flash afterwards: as "before" the row, with the "image" or image %4 ("other")
+    // in place, or as "after the first" run.
+    QTest::addColumn<QString>("flash");
 
     QTest::newRow("written and verified")
-        << Settings{}
+        << QByteArray()
         << Runs{{"update %1 --yes", 0, {"\nDone updating.", written}},
-                {"--json update %1 --yes", 0, {json("written", written, "%2")}}}
-        << true;
+                {"--json update %1 --yes", 0, {json("written", written, "%6")}}}
+        << "image";
     QTest::newRow("image refused")
-        << Settings{}
+        << QByteArray()
         << Runs{{"update %3 --yes", 2, {offPage, unchanged}},
                 {"update %3 --yes --json", 2, {json("unchanged", unchanged)}}}
-        << false;
-    QTest::newRow("erase refused, then restored")
-        << Settings{{"ERASE_FAIL", "0x100000:1"}}
-        << Runs{{"update %1 --yes", 1, {"Error erasing page at 0x100000", failed}},
-                {"restore --yes", 0, {"The last update (%1, started ", written}}}
-        << false;
-    QTest::newRow("erase refused, then restored, json")
-        << Settings{{"ERASE_FAIL", "0x100000:1"}}
-        << Runs{{"--json update %1 --yes", 1, {json("failed", failed, "%2", "KERN")}},
-                {"--json restore --yes", 0, {json("written", written)}}}
-        << false;
+        << "before";
+    QTest::newRow("erase refused, then put back")
+        << QByteArray()
+        << Runs{{"--json update %1 --yes",
+                 1,
+                 {json("failed", failed, "%2", "KERN")},
+                 {{"ERASE_FAIL", "0x100000:1"}}},
+                {"--json restore --yes", 0, {"did not finish", json("written", written)}}}
+        << "before";
+    // The second failure makes no copy of the half-written pages: the first copy stays the way
+    // back, and one step puts the whole flash back.
+    QTest::newRow("crash in KERN, the same image fails at CONF, put back")
+        << QByteArray()
+        << Runs{{"update %1 --yes", -9, {safe}, {{"KILL_AT_WRITE", inKern}}},
+                {"update %1 --yes",
+                 1,
+                 {"The last update (%1, started ",
+                  "Update failed at component CONF (3 of 3, at 0x200000).",
+                  "A copy of the flash as it was before is in %2.", safe},
+                 {{"ERASE_FAIL", "0x200000:1"}}},
+                {"restore --yes", 0, {written, "safe to restart"}}}
+        << "before";
+    // Copies that no record names go, the one it names stays.
+    const Run other{"update %4 --yes",
+                    1,
+                    {"The flash still does not hold a complete image since the update that "
+                     "failed at component KERN (2 of 3, at 0x100000)",
+                     safe}};
+    QTest::newRow("failed, five updates of other pages, put back")
+        << QByteArray()
+        << Runs{{"update %1 --yes", 1, {failed}, {{"ERASE_FAIL", "0x100000:1"}}},
+                other,
+                other,
+                other,
+                other,
+                other,
+                {"restore --yes", 0, {written, "safe to restart"}}}
+        << "other";
+    QTest::newRow("two updates of other pages cut, one step back")
+        << QByteArray()
+        << Runs{{"update %1 --yes", -9, {}, {{"KILL_AT_WRITE", inKern}}},
+                {"update %4 --yes", -9, {}, {{"KILL_AT_WRITE", "150"}}},
+                {"restore --yes",
+                 0,
+                 {"Copies of the flash as it was before are in %5/copies.",
+                  "All 4 components were written and verified.", "safe"}}}
+        << "before";
+    QTest::newRow("a copy changed on disk")
+        << QByteArray()
+        << Runs{{"update %1 --yes", 1, {failed}, {{"ERASE_FAIL", "0x100000:1"}}},
+                {"restore --yes",
+                 2,
+                 {"The copy %2 has changed since it was saved."},
+                 {{"tamper", ""}}}}
+        << "after the first";
+    // A full disk is reported, not taken for a saved copy or record.
+    QTest::newRow("a copy cut by a full disk")
+        << QByteArray()
+        << Runs{{"update %1 --yes",
+                 2,
+                 {"No copy of the flash could be saved: No space left on "
+                  "device.",
+                  "Add --no-copy"},
+                 {{"disk", "512"}}}}
+        << "before";
+    QTest::newRow("a record that cannot be saved")
+        << QByteArray()
+        << Runs{{"update %1 --yes",
+                 2,
+                 {"The record of this update could not be saved: No space "
+                  "left on device. The flash was not changed."},
+                 {{"disk", "516"}}}}
+        << "before";
     QTest::newRow("driver missing")
-        << Settings{{"FLASH_NODE", "missing"}, {"MAILBOX", "missing"}}
-        << Runs{{"update %1 --yes", 3, {"Error opening /dev/tarn_flash", unchanged}},
-                {"--json update %1 --yes", 3, {json("unchanged", unchanged)}},
-                {"versions", 3, {"The VORLAN driver cannot be reached through /dev/tarn_mailbox."}}}
-        << false;
+        << QByteArray()
+        << Runs{{"update %1 --yes",
+                 3,
+                 {"Error opening /dev/tarn_flash", unchanged},
+                 {{"FLASH_NODE", "missing"}}},
+                {"--json update %1 --yes",
+                 3,
+                 {json("unchanged", unchanged)},
+                 {{"FLASH_NODE", "missing"}}},
+                {"versions",
+                 3,
+                 {"The VORLAN driver cannot be reached through /dev/tarn_mailbox."},
+                 {{"MAILBOX", "missing"}}}}
+        << "before";
     QTest::newRow("flash held by another program")
-        << Settings{{"held", ""}}
+        << QByteArray("held")
         << Runs{{"update %1 --yes", 4, {"being updated by another program.", busy}},
                 {"--json update %1 --yes", 4, {json("unchanged", busy)}}}
-        << false;
+        << "before";
+    // A running update is not one that did not finish.
+    QTest::newRow("another vorlan-flash updating now")
+        << QByteArray("running")
+        << Runs{{"update %1 --yes",
+                 4,
+                 {"Another program is updating the flash now (process ", "!did not finish"}}}
+        << "image";
+    // The state folder: a record that is a link, a folder that others may write.
+    QTest::newRow("record is a link")
+        << QByteArray("link")
+        << Runs{{"update %1 --yes", 2, {"unfinished-update.json is a symbolic link"}}} << "before";
+    QTest::newRow("state folder writable by others")
+        << QByteArray("open")
+        << Runs{{"update %1 --yes",
+                 2,
+                 {"The state folder cannot be used: %5 is writable by "
+                  "others."}},
+                {"copies", 2, {"is writable by others"}}}
+        << "before";
+    QTest::newRow("record damaged")
+        << QByteArray("damaged")
+        << Runs{{"update %1 --yes",
+                 0,
+                 {"The record of the last update is damaged (%5/"
+                  "unfinished-update.json is larger than 1048576 bytes)",
+                  written}}}
+        << "image";
     QTest::newRow("no terminal to ask on")
-        << Settings{}
+        << QByteArray()
         << Runs{{"update %1", 2, {"There is no terminal to ask on"}},
                 {"--json update %1", 2, {R"({"event":"error","text":"With --json, add --yes)"}}}
-        << false;
+        << "before";
     QTest::newRow("terminal, answered y")
-        << Settings{{"terminal", ""}, {"ERASE_US", "100000"}}
-        << Runs{{"update %1", 0, {"with these 2 components? [y/N]", "\rerasing ", written}}}
-        << true;
+        << QByteArray("terminal")
+        << Runs{{"update %1",
+                 0,
+                 {"with these 3 components? [y/N]", "\rerasing ", written},
+                 {{"ERASE_US", "100000"}}}}
+        << "image";
     QTest::newRow("queries and usage")
-        << Settings{}
+        << QByteArray()
         << Runs{{"versions", 0, {"1764710912\nSW version: 1.3.05\nPID version: 0.1.02\n"}},
-                {"info %1", 0, {"  KERN  1.0.00   0x100000  200032  3\nAn update would take this"}},
+                {"info %1", 0, {"  KERN  1.0.00   0x100000  200032  3\n", "would take this"}},
                 {"info %3", 2, {"An update would refuse this image: " + offPage}},
                 {"copies", 0, {"No copy of the flash has been saved"}},
                 {"--version", 0, {"vorlan-flash 1.1\n"}},
                 {"update", 64, {"Wrong number of arguments for update.\n\nUsage: vorlan-flash"}}}
-        << false;
+        << "before";
 }
 
 void TestCommandLine::outcome()
 {
-    QFETCH(Settings, settings);
+    QFETCH(QByteArray, before);
     QFETCH(Runs, runs);
     SimulatedDevice device;
-    const QByteArray before = componentData(0x400000, 9);
-    device.setFlash(before);
+    const QByteArray former = componentData(0x400000, 9);
+    device.setFlash(former);
     const QList<ImageComponent> components{
         {"BOOT", 0x01000000, 0x40000, 3, componentData(70000)},
-        {"KERN", 0x01000000, 0x100000, 3, componentData(200000, 2)}};
+        {"KERN", 0x01000000, 0x100000, 3, componentData(200000, 2)},
+        {"CONF", 0x01000000, 0x200000, 3, componentData(5000, 3)}};
+    const ImageComponent data{"DATA", 0x01000000, 0x300000, 3, componentData(300000, 4)};
     const QString image = device.makeImage(components);
+    const QString otherImage = device.makeImage({data}, "other.tarnru");
     const QString bad = device.makeImage({{"U", 0, 0x10000, 0, componentData(100)}}, "u.tarnru");
+    const QString state = StateFolder().path();
+    const QString record = state + "/unfinished-update.json";
+    const QString target = device.path("target");
     QFile holder("/dev/tarn_flash");
-    bool terminal = false;
-    for (const auto &setting : settings) {
-        if (setting.first == "held")
-            QVERIFY(holder.open(QIODevice::ReadWrite) &&
-                    flock(holder.handle(), LOCK_EX | LOCK_NB) == 0);
-        else if (setting.first == "terminal")
-            terminal = true;
-        else
-            device.set(setting.first.constData(), setting.second);
+    QProcess running;
+    if (before == "held") {
+        QVERIFY(holder.open(QIODevice::ReadWrite) &&
+                flock(holder.handle(), LOCK_EX | LOCK_NB) == 0);
+    } else if (before == "running") {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("VORLAN_SIM_ERASE_US", "200000");
+        running.setProcessEnvironment(environment);
+        running.start(VORLAN_FLASH_BINARY, {"update", image, "--yes"});
+        QTRY_VERIFY_WITH_TIMEOUT(!device.trace("FLASH_ERASE").isEmpty(), 10000);
+    } else if (before == "link") {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("precious") == 8);
+        QVERIFY(QFile::link(target, record));
+    } else if (before == "open") {
+        QCOMPARE(chmod(QFile::encodeName(state).constData(), 0777), 0);
+    } else if (before == "damaged") {
+        QFile file(record);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(2 << 20));
     }
 
+    QByteArray afterFirst;
     for (const Run &run : runs) {
-        if (run.command.contains("restore"))
-            for (const auto &setting : settings)
-                qunsetenv("VORLAN_SIM_" + setting.first);
-        const QStringList arguments =
-            QString(run.command).replace("%1", image).replace("%3", bad).split(' ');
-        QProcess tool;
-        tool.setProcessChannelMode(QProcess::MergedChannels);
-        if (terminal) { // typing "y"; the leak checker is for vorlan-flash, not for script
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            const QString checks = environment.value("ASAN_OPTIONS");
-            environment.insert("ASAN_OPTIONS", checks + ":detect_leaks=0");
-            tool.setProcessEnvironment(environment);
-            const QString command = "ASAN_OPTIONS='" + checks + "' " VORLAN_FLASH_BINARY " '" +
-                                    arguments.join("' '") + "'";
-            tool.start("timeout", {"20", "script", "-qec", command, "/dev/null"});
-            tool.write("y\n");
-        } else {
-            tool.start(VORLAN_FLASH_BINARY, arguments);
+        for (const auto &setting : run.settings) {
+            if (setting.first == "tamper") {
+                QFile copy(FlashCopies::list(StateFolder()).last().path);
+                QVERIFY(copy.open(QIODevice::ReadWrite) && copy.seek(100) && copy.write("x"));
+            } else if (setting.first == "disk" && QProcess::execute("unshare", {"-m", "true"})) {
+                QSKIP("needs mount namespaces (unshare -m) for a small file system");
+            }
         }
-        tool.closeWriteChannel();
-        QVERIFY2(tool.waitForFinished(30000), "vorlan-flash did not end");
-        const QByteArray output = tool.readAll();
-        QVERIFY2(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == run.exitCode,
-                 output.constData());
-        const QString newest = FlashCopies::list().value(0).path;
+        const QStringList arguments = QString(run.command)
+                                          .replace("%1", image)
+                                          .replace("%3", bad)
+                                          .replace("%4", otherImage)
+                                          .split(' ');
+        int exitCode = 0;
+        const QByteArray output = runTool(arguments, run.settings, before == "terminal", &exitCode);
+        QVERIFY2(exitCode == run.exitCode, output.constData());
+        const QList<FlashCopies::Copy> copies = FlashCopies::list(StateFolder()); // newest first
+        const QString oldest = copies.value(copies.size() - 1).path;
         for (QString text : run.shown) {
-            text.replace("%1", image).replace("%2", newest);
-            QVERIFY2(output.contains(text.toUtf8()), qPrintable(text + "\nnot in:\n" + output));
+            text.replace("%1", image).replace("%2", oldest).replace("%5", state);
+            text.replace("%6", copies.value(0).path);
+            const bool absent = text.startsWith('!');
+            QVERIFY2(output.contains(text.mid(absent).toUtf8()) != absent,
+                     qPrintable(text + "\nin:\n" + output));
         }
+        if (afterFirst.isNull())
+            afterFirst = device.flash();
     }
-    const QByteArray flash = device.flash();
-    const bool holding = flash.mid(0x40000, 70000) == components[0].data &&
-                         flash.mid(0x100000, 200000) == components[1].data;
-    QFETCH(bool, holdsImage);
-    QVERIFY2(holdsImage ? holding : flash == before, "the flash holds other bytes than expected");
+    if (before == "running") {
+        QVERIFY(running.waitForFinished(30000));
+        QCOMPARE(running.exitCode(), 0);
+    }
+    if (before == "link") { // the file behind the link is never touched
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("precious"));
+    }
+
+    QFETCH(QString, flash);
+    QByteArray expected = flash == "after the first" ? afterFirst : former;
+    const QList<ImageComponent> written = flash == "image"   ? components
+                                          : flash == "other" ? QList<ImageComponent>{data}
+                                                             : QList<ImageComponent>{};
+    for (const ImageComponent &c : written) { // its pages erased, then its data
+        const int pages = (c.data.size() + 0x1FFFF) / 0x20000 * 0x20000;
+        expected.replace(int(c.flashAddress), pages, QByteArray(pages, '\xFF'));
+        expected.replace(int(c.flashAddress), c.data.size(), c.data);
+    }
+    QVERIFY2(device.flash() == expected, "the flash holds other bytes than expected");
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

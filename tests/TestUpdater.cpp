@@ -3,10 +3,11 @@
 // afterwards), the repair that a difference gets, the progress arithmetic and the copies kept.
 
 #include "FlashCopies.h"
+#include "FlashJournal.h"
 #include "ImageReader.h"
 #include "SimulatedDevice.h"
+#include "StateFolder.h"
 #include "UpdateProgress.h"
-#include "UpdateRecord.h"
 #include "UpdaterThread.h"
 #include "VorlanDriver.h"
 
@@ -273,7 +274,7 @@ void TestUpdater::update()
     QCOMPARE(device.trace("flash open$").size(), device.trace("flash close").size());
     QVERIFY2(fired.isEmpty() || !device.trace(fired).isEmpty(), "the fault was never injected");
     // An update that began erasing stays on record until it ends in "Done".
-    QCOMPARE(UpdateRecord::exists(), outcome.contains('?'));
+    QCOMPARE(FlashJournal::load(StateFolder()).isEmpty(), !outcome.contains('?'));
 
     // Every repair announces a write while a component is verified; a page repair also writes
     // a whole page. A word is read back only after the 50 ms that the flash needs to program it.
@@ -374,15 +375,15 @@ void TestUpdater::update()
              copy == UpdaterThread::CopyMode::Skip || outcome.isEmpty());
     QList<ComponentRecord> saved;
     QFile copyFile(run.outcome.copyPath);
-    if (readImageComponents(run.outcome.copyPath, saved) == 0 &&
-        copyFile.open(QIODevice::ReadOnly)) {
-        QCOMPARE(saved.size(), components.size());
-        for (const ComponentRecord &page : saved) {
-            copyFile.seek(page.fileOffset + 32);
-            QCOMPARE(copyFile.read(page.dataLength()),
-                     before.mid(int(page.flashAddress), int(page.dataLength())));
-        }
-        QCOMPARE(saved[0].version, 0x05000301u); // the installed software version
+    QCOMPARE(readImageComponents(run.outcome.copyPath, saved),
+             run.outcome.copyPath.isEmpty() ? -1 : 0);
+    QCOMPARE(copyFile.open(QIODevice::ReadOnly), !run.outcome.copyPath.isEmpty());
+    QCOMPARE(saved.size(), run.outcome.copyPath.isEmpty() ? 0 : components.size());
+    for (const ComponentRecord &page : saved) {
+        copyFile.seek(page.fileOffset + 32);
+        QCOMPARE(copyFile.read(page.dataLength()),
+                 before.mid(int(page.flashAddress), int(page.dataLength())));
+        QCOMPARE(page.version, 0x05000301u); // the installed software version
     }
 }
 
@@ -461,26 +462,31 @@ void TestUpdater::progress()
     QTEST(values.total, "total");
 }
 
-// Only an update that ends in "Done" lets old copies go, and then all but the newest five.
+// Only an update that ends in "Done" lets old copies go, and then all but the newest five that
+// no record names: the copy that holds the pages a failed update left is kept.
 void TestUpdater::copiesKept()
 {
     SimulatedDevice device;
-    QDir().mkpath(FlashCopies::folder());
+    const StateFolder folder;
     for (int day = 1; day <= 6; ++day)
-        QFile(FlashCopies::folder() + QStringLiteral("/flash-2026110%1-120000.tarnru").arg(day))
+        QFile(folder.path(StateFolder::Copies) +
+              QStringLiteral("/flash-2026110%1-120000.tarnru").arg(day))
             .open(QIODevice::WriteOnly);
-    const QString path = device.makeImage({part("A", 0x40000, 5000)});
     device.set("ERASE_FAIL", "0x40000:1");
-    QCOMPARE(runUpdate(path, {}, {}, UpdaterThread::CopyMode::Save).outcome.result,
-             UpdateOutcome::Failed);
-    QCOMPARE(FlashCopies::list().size(), 7);
-    device.set("ERASE_FAIL", "");
-    const Run run = runUpdate(path, {}, {}, UpdaterThread::CopyMode::Save);
+    const Run failed = runUpdate(device.makeImage({part("A", 0x40000, 5000)}), {}, {},
+                                 UpdaterThread::CopyMode::Save);
+    QCOMPARE(failed.outcome.result, UpdateOutcome::Failed);
+    QCOMPARE(FlashCopies::list(folder).size(), 7);
+    const Run run = runUpdate(device.makeImage({part("B", 0x100000, 5000)}, "b.tarnru"), {}, {},
+                              UpdaterThread::CopyMode::Save);
     QCOMPARE(run.outcome.result, UpdateOutcome::Written);
-    const QList<FlashCopies::Copy> copies = FlashCopies::list();
-    QCOMPARE(copies.size(), FlashCopies::kept);
-    QCOMPARE(copies.first().path, run.outcome.copyPath);
-    QVERIFY(copies.last().path.endsWith(QLatin1String("flash-20261104-120000.tarnru")));
+    QStringList kept;
+    for (const FlashCopies::Copy &copy : FlashCopies::list(folder))
+        kept << copy.path.section('/', -1);
+    QCOMPARE(kept, QStringList({run.outcome.copyPath.section('/', -1),
+                                failed.outcome.copyPath.section('/', -1),
+                                "flash-20261106-120000.tarnru", "flash-20261105-120000.tarnru",
+                                "flash-20261104-120000.tarnru", "flash-20261103-120000.tarnru"}));
 }
 
 QTEST_GUILESS_MAIN(TestUpdater)
