@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the image reader's libFuzzer target with clang and runs it for a bounded time
-# (FUZZ_SECONDS, 60 by default) from the seed corpus in tests/fuzz/corpus.
+# Builds the libFuzzer targets of the image reader and of the record of the pages at risk with
+# clang and runs each for a bounded time (FUZZ_SECONDS, 60 by default) from its seed corpus in
+# tests/fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if ! echo 'extern "C" int LLVMFuzzerTestOneInput(const char *, long) { return 0; }' |
@@ -12,5 +13,10 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DVORLAN_FUZZ=ON -DCMAKE_BUILD_TYP
 cmake --build build-fuzz -j"$(nproc)"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-build-fuzz/tests/fuzz/vorlan-reader-fuzzer -max_total_time="${FUZZ_SECONDS:-60}" -timeout=10 \
-    -malloc_limit_mb=256 -print_final_stats=1 "$work" tests/fuzz/corpus
+for target in reader:image journal:journal; do
+    mkdir "$work/${target%%:*}"
+    LSAN_OPTIONS="suppressions=$PWD/tests/fuzz/qt-json.supp" \
+        build-fuzz/tests/fuzz/vorlan-${target%%:*}-fuzzer -max_total_time="${FUZZ_SECONDS:-60}" \
+        -timeout=10 -malloc_limit_mb=256 -print_final_stats=1 "$work/${target%%:*}" \
+        "tests/fuzz/${target##*:}-corpus"
+done

@@ -9,6 +9,12 @@ namespace {
 // be noticed by someone who reads it first.
 constexpr qint64 settleMs = 500;
 
+bool isKey(QEvent::Type type)
+{
+    return type == QEvent::KeyPress || type == QEvent::KeyRelease ||
+           type == QEvent::ShortcutOverride || type == QEvent::Shortcut;
+}
+
 } // namespace
 
 FlashQuestion::FlashQuestion(const QString &title, const QString &text,
@@ -28,6 +34,8 @@ bool FlashQuestion::ask(QWidget *parent, const QString &title, const QString &te
 void FlashQuestion::showEvent(QShowEvent *event)
 {
     shown.start();
+    keysQuiet.start();
+    keysCount = false;
     qApp->installEventFilter(this);
     QMessageBox::showEvent(event);
 }
@@ -38,22 +46,20 @@ void FlashQuestion::hideEvent(QHideEvent *event)
     QMessageBox::hideEvent(event);
 }
 
+// Keys count once the keyboard has been quiet for a moment since the question appeared: a key
+// that was held down before, and repeats, never answers it. Clicks count after that moment.
 bool FlashQuestion::eventFilter(QObject *watched, QEvent *event)
 {
-    switch (event->type()) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-        if (shown.elapsed() < settleMs)
+    const QEvent::Type type = event->type();
+    if (isKey(type) && !keysCount) {
+        keysCount = keysQuiet.elapsed() >= settleMs;
+        keysQuiet.start();
+        if (!keysCount)
             return true;
-        qApp->removeEventFilter(this);
-        break;
-    default:
-        break;
     }
+    const bool click = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                       type == QEvent::MouseButtonDblClick;
+    if (click && shown.elapsed() < settleMs)
+        return true;
     return QMessageBox::eventFilter(watched, event);
 }

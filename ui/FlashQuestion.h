@@ -5,7 +5,7 @@
 
 // A question whose Yes writes the flash. It counts only an answer given after it appeared: key
 // presses and clicks that were already on their way, such as the key that confirmed the dialog
-// before it, are dropped for a moment after it shows.
+// before it and its repeats, are dropped.
 class FlashQuestion : public QMessageBox
 {
     Q_OBJECT
@@ -25,4 +25,6 @@ protected:
 
 private:
     QElapsedTimer shown;
+    QElapsedTimer keysQuiet; // since the question appeared or the last key that was dropped
+    bool keysCount = false;
 };

@@ -4,7 +4,6 @@
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <fcntl.h>
@@ -15,13 +14,36 @@ namespace FlashCopies {
 
 namespace {
 
-const QRegularExpression copyName(QStringLiteral("^flash-(\\d{8}-\\d{6})(?:-(\\d+))?\\.tarnru$"));
+// The time and the sequence in a copy's name; sequence 0 when it is no copy's name.
+struct NameParts
+{
+    QString time;
+    int sequence = 0;
+};
+
+NameParts nameParts(const QString &name)
+{
+    const auto digits = [](const QString &text) {
+        return !text.isEmpty() && text.size() <= 9 &&
+               std::all_of(text.begin(), text.end(),
+                           [](QChar c) { return c.isDigit() && c < 128; });
+    };
+    const QString prefix = QStringLiteral("flash-"), suffix = QStringLiteral(".tarnru");
+    if (!name.startsWith(prefix) || !name.endsWith(suffix))
+        return {};
+    const QStringList parts =
+        name.mid(prefix.size(), name.size() - prefix.size() - suffix.size()).split('-');
+    if (parts.size() < 2 || parts.size() > 3 || parts[0].size() != 8 || parts[1].size() != 6 ||
+        !std::all_of(parts.begin(), parts.end(), digits))
+        return {};
+    return {parts[0] + '-' + parts[1], parts.size() == 3 ? parts[2].toInt() : 1};
+}
 
 } // namespace
 
 bool isCopyName(const QString &name)
 {
-    return copyName.match(name).hasMatch();
+    return nameParts(name).sequence > 0;
 }
 
 QString newName(const StateFolder &folder, const QDateTime &utc)
@@ -42,18 +64,17 @@ QList<Copy> list(const StateFolder &folder)
     };
     std::vector<Entry> entries;
     for (const QString &name : folder.names(StateFolder::Copies)) {
-        const QRegularExpressionMatch match = copyName.match(name);
+        const NameParts parts = nameParts(name);
         struct stat info;
-        if (!match.hasMatch() ||
+        if (parts.sequence == 0 ||
             fstatat(folder.descriptor(StateFolder::Copies), QFile::encodeName(name).constData(),
                     &info, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
-        QDateTime time =
-            QDateTime::fromString(match.captured(1), QStringLiteral("yyyyMMdd-HHmmss"));
+        QDateTime time = QDateTime::fromString(parts.time, QStringLiteral("yyyyMMdd-HHmmss"));
         time.setTimeSpec(Qt::UTC);
         entries.push_back({{folder.path(StateFolder::Copies) + QLatin1Char('/') + name, time,
                             qint64(info.st_size)},
-                           match.captured(2).isEmpty() ? 1 : match.captured(2).toInt()});
+                           parts.sequence});
     }
     std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
         return a.copy.time != b.copy.time ? a.copy.time > b.copy.time : a.sequence > b.sequence;

@@ -445,15 +445,29 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
                    QStringLiteral("The record of this update could not be saved: %1. The flash "
                                   "was not changed.")
                        .arg(reason));
-    journal.process = FlashJournal::Process();
+    // However the run leaves from here, an exception's way included, the record stops naming
+    // this process as one that is updating.
+    struct Unmark
+    {
+        FlashJournal &journal;
+        const StateFolder &folder;
+        ~Unmark()
+        {
+            QString reason;
+            if (journal.process.pid == 0)
+                return;
+            journal.process = FlashJournal::Process();
+            journal.save(folder, &reason);
+        }
+    } unmark{journal, folder};
     if (!updateComponents(fd, image, components)) {
         if (first)
             journal.failure = UpdateVerdict::componentAt(components, current);
-        journal.save(folder, &reason);
         return end(UpdateOutcome::Failed, QString());
     }
     image.close();
     journal.takeOff(pages);
+    journal.process = FlashJournal::Process();
     journal.save(folder, &reason);
     QStringList named;
     for (const FlashJournal::Copy &held : journal.copies)
