@@ -11,6 +11,7 @@
 #include "UpdateVerdict.h"
 #include "VorlanDriver.h"
 
+#include <QFile>
 #include <QVector>
 
 #include <algorithm>
@@ -38,6 +39,17 @@ QString shellQuoted(QString path)
 {
     return QLatin1Char('\'') + path.replace(QLatin1String("'"), QLatin1String("'\\''")) +
            QLatin1Char('\'');
+}
+
+// The image's components, and why an update would refuse the image, or an empty string.
+QString readImage(const QString &path, QList<ComponentRecord> &components)
+{
+    QFile file;
+    QString readProblem;
+    const int readResult = openImageFile(file, path, &readProblem)
+                               ? readImageComponents(file, components, &readProblem)
+                               : -1;
+    return imageProblem(path, readResult, readProblem, components);
 }
 
 QJsonValue textOrNull(const QString &text)
@@ -112,9 +124,8 @@ int FlashCommand::versions()
 int FlashCommand::info()
 {
     QList<ComponentRecord> components;
-    const int readResult = readImageComponents(invocation.path, components);
+    const QString problem = readImage(invocation.path, components);
     list(invocation.path, components);
-    const QString problem = imageProblem(invocation.path, readResult, components);
     console.report(problem.isEmpty()
                        ? QStringLiteral("An update would take this image.")
                        : QStringLiteral("An update would refuse this image: ") + problem,
@@ -178,10 +189,10 @@ int FlashCommand::update(const QString &image, UpdaterThread::CopyMode copyMode)
         verdict->assumeIncomplete(record.since());
     }
     QList<ComponentRecord> components;
-    const int readResult = readImageComponents(image, components);
+    const QString problem = readImage(image, components);
     list(image, components);
     // Nothing is asked about an image that the update refuses anyway; the worker says why.
-    if (imageProblem(image, readResult, components).isEmpty() && !confirmed(components.size())) {
+    if (problem.isEmpty() && !confirmed(components.size())) {
         // The last line is a verdict whichever way the command ends.
         const QString text = QStringLiteral("The flash was not changed: the update was not "
                                             "confirmed.");

@@ -273,7 +273,7 @@ void TestMainWindow::verdict_data()
                              << false << done << all << false;
     QTest::newRow("image missing, its name wider than the window")
         << QByteArray("path") << QByteArray() << unchanged << QString() << false
-        << "Error reading update image %1" << unchanged << true;
+        << "Error reading update image %1: it does not exist" << unchanged << true;
     QTest::newRow("erase refused in the second of three, put back")
         << QByteArray("ERASE_FAIL") << QByteArray("0x100000:1")
         << failed.arg("KERN (2 of 3, at 0x100000)") + copy << putBack << true << done << all

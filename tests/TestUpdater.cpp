@@ -177,8 +177,8 @@ void TestUpdater::update_data()
         "", "open = -1 missing");
     row("another update holds the flash", three, {{"held", ""}},
         "The flash memory is being updated by another program.", "");
-    row("image cut short during the update", three, {{"cut", ""}}, "Error reading update image %1",
-        "?--");
+    row("image cut short during the update", three, {{"cut", ""}},
+        "Error reading update image %1: a component's data is cut short", "?--");
     row("image rewritten in place during the update", three, {{"rewrite", ""}},
         "The update image %1 changed during the update.", "W?-");
     // The update has its own descriptor of the file: another file under the name changes nothing.
@@ -200,7 +200,8 @@ void TestUpdater::update_data()
     Components many;
     for (int i = 0; i < 257; ++i)
         many << part("M", 0, 0);
-    row("more than 256 components", many, {}, "Error reading update image %1", "");
+    row("more than 256 components", many, {},
+        "Error reading update image %1: it has more than 256 components", "");
 }
 
 void TestUpdater::update()

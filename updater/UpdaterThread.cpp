@@ -71,6 +71,14 @@ bool readComponentData(QFile &image, u_int32_t fileOffset, u_int32_t length, cha
     return whole;
 }
 
+// Why a read of a component's data from the image did not deliver all of it.
+QString dataReadProblem(const QFile &image)
+{
+    return image.error() == QFileDevice::NoError
+               ? QStringLiteral("a component's data is cut short")
+               : QStringLiteral("it cannot be read: ") + image.errorString();
+}
+
 // The node may take or deliver fewer bytes than asked for; the rest is asked for again until
 // it refuses. A request is made even for no bytes at all. Returns the bytes transferred.
 template <typename Byte, typename Transfer>
@@ -174,7 +182,7 @@ bool UpdaterThread::allocated(const void *buffer)
 bool UpdaterThread::readImage(QFile &image, u_int32_t fileOffset, u_int32_t length, char *buffer)
 {
     if (!readComponentData(image, fileOffset, length, buffer)) {
-        emit updateStatusText(imageReadError(filename));
+        emit updateStatusText(imageReadError(filename, dataReadProblem(image)));
         return false;
     }
     const auto first = checksums.constFind(fileOffset);
@@ -380,10 +388,12 @@ void UpdaterThread::run()
 {
     QFile image;
     QList<ComponentRecord> components;
-    const int readResult =
-        openImageFile(image, filename) ? readImageComponents(image, components) : -1;
+    QString readProblem;
+    const int readResult = openImageFile(image, filename, &readProblem)
+                               ? readImageComponents(image, components, &readProblem)
+                               : -1;
     // An image that cannot be used must leave the flash exactly as it is.
-    const QString problem = imageProblem(filename, readResult, components);
+    const QString problem = imageProblem(filename, readResult, readProblem, components);
     if (!problem.isEmpty())
         return end(UpdateOutcome::Refused, problem);
     if (confirmed && components != *confirmed)
@@ -391,7 +401,7 @@ void UpdaterThread::run()
                    QStringLiteral("The update image changed after it was shown. Check it and "
                                   "press Update again."));
     if (!fingerprint(image, components))
-        return end(UpdateOutcome::Refused, imageReadError(filename));
+        return end(UpdateOutcome::Refused, imageReadError(filename, dataReadProblem(image)));
 
     FlashNode node;
     if (node.fd < 0) {
