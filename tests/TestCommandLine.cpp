@@ -82,7 +82,9 @@ void TestCommandLine::outcome_data()
         << false;
     QTest::newRow("driver missing")
         << Settings{{"FLASH_NODE", "missing"}, {"MAILBOX", "missing"}}
-        << Runs{{"update %1 --yes", 3, {"Error opening /dev/tarn_flash", unchanged}},
+        << Runs{{"update %1 --yes",
+                 3,
+                 {"Error opening /dev/tarn_flash: No such file or directory", unchanged}},
                 {"--json update %1 --yes", 3, {json("unchanged", unchanged)}},
                 {"versions", 3, {"The VORLAN driver cannot be reached through /dev/tarn_mailbox."}}}
         << false;

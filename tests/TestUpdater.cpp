@@ -13,6 +13,7 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -112,6 +113,11 @@ qint64 microseconds(const QString &traceLine)
     return traceLine.section(' ', 0, 0).toLongLong();
 }
 
+QString reason(int error)
+{
+    return QString::fromLocal8Bit(strerror(error));
+}
+
 } // namespace
 
 class TestUpdater : public QObject
@@ -152,9 +158,10 @@ void TestUpdater::update_data()
          part("D", 0x200000, 0)},
         {}, done, "WWWW");
 
-    row("weak bit in the last byte of an odd length",
-        {withBytes(part("T", 0x40000, 1003), 1002, 1, '\0')},
-        {{"WEAK_BITS", bitAt(0x40000, 1002, 1)}}, done, "W", "weak bits injected", 1);
+    const Components weak{withBytes(part("T", 0x40000, 1003), 1002, 1, '\0')};
+    const QPair<QByteArray, QByteArray> weakBit{"WEAK_BITS", bitAt(0x40000, 1002, 1)};
+    row("weak bit in the last byte of an odd length", weak, {weakBit}, done, "W",
+        "weak bits injected", 1);
     // The refused read leaves the block unread: it must not pass for the image's zeros.
     row("refused read over a weak bit", {withBytes(part("Z", 0x40000, 8192), 5820, 1, '\0')},
         {{"WEAK_BITS", bitAt(0x40000, 5820, 0x10)}, {"READ_FAIL", "6"}}, done, "W",
@@ -163,9 +170,10 @@ void TestUpdater::update_data()
     // The refused block stays erased, which is its image; no later block may move.
     row("refused write", {withBytes(part("E", 0x40000, 8192), 3072, 1024, '\xFF')},
         {{"WRITE_FAIL", "4"}}, done, "W", "= -1 injected");
-    row("page that never verifies",
-        {withBytes(part("S", 0x40000, 0x30000), 0x100, 1, '\xFF'), part("N", 0x100000, 100)},
-        {{"STUCK_BITS", bitAt(0x40000, 0x100, 0x80)}}, "Error verifying Flash memory at 0x40000",
+    const Components stuck{withBytes(part("S", 0x40000, 0x30000), 0x100, 1, '\xFF'),
+                           part("N", 0x100000, 100)};
+    const QPair<QByteArray, QByteArray> stuckBit{"STUCK_BITS", bitAt(0x40000, 0x100, 0x80)};
+    row("page that never verifies", stuck, {stuckBit}, "Error verifying Flash memory at 0x40000",
         "?-", "stuck bits injected", 0, 3);
     row("erase refused in the second of three, after a copy", three,
         {{"ERASE_FAIL", "0x100000:1"}, {"copy", ""}}, "Error erasing page at 0x100000", "W?-",
@@ -173,8 +181,21 @@ void TestUpdater::update_data()
     row("flash read refused for the copy", three, {{"READ_FAIL", "3"}, {"copy", ""}},
         "Error reading Flash memory at 0x40800 for a copy. The flash was not changed.", "",
         "read .* injected");
-    row("flash node missing", three, {{"FLASH_NODE", "missing"}}, "Error opening /dev/tarn_flash",
-        "", "open = -1 missing");
+    row("flash node missing", three, {{"FLASH_NODE", "missing"}},
+        "Error opening /dev/tarn_flash: " + reason(ENOENT), "", "open = -1 missing");
+    // Nothing is written after a seek that failed: the node would be anywhere.
+    const QString seekError = "Error seeking Flash memory to 0x%1: " + reason(EIO);
+    const char *const seekFired = "lseek .* = -1 injected";
+    row("seek refused in the write stage", three, {{"LSEEK_FAIL", "3"}}, seekError.arg("100000"),
+        "W?-", seekFired);
+    row("seek refused in the read-back", three, {{"LSEEK_FAIL", "2"}}, seekError.arg("40000"),
+        "?--", seekFired);
+    row("seek refused before a word's rewrite", weak, {weakBit, {"LSEEK_FAIL", "3"}},
+        seekError.arg("403e8"), "?", seekFired);
+    row("seek refused before a page's rewrite", stuck, {stuckBit, {"LSEEK_FAIL", "3"}},
+        seekError.arg("40000"), "?-", seekFired);
+    row("erase refused in a page's repair", stuck, {stuckBit, {"ERASE_FAIL", "0x40000:3"}},
+        "Error erasing page at 0x40000", "?-", "ERASE.* injected");
     row("another update holds the flash", three, {{"held", ""}},
         "The flash memory is being updated by another program.", "");
     row("image cut short during the update", three, {{"cut", ""}},

@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 
+class FlashNode;
 class QFile;
 class QSaveFile;
 
@@ -74,10 +75,11 @@ private:
     bool copyPages(int fd, const QList<ComponentRecord> &components, u_int32_t version,
                    QSaveFile &file, u_int32_t *unread);
     void end(UpdateOutcome::Result outcome, const QString &status);
-    void transferBlocks(int fd, u_int32_t address, u_int32_t length, int stage,
+    bool seekFlash(FlashNode &node, u_int32_t address);
+    bool transferBlocks(int fd, u_int32_t address, u_int32_t length, int stage,
                         const QString &announcement,
                         const std::function<bool(u_int32_t offset, u_int32_t count)> &transfer);
-    void repairPage(int fd, const char *fileBuffer, u_int32_t address, u_int32_t offset);
+    bool repairPage(int fd, const char *fileBuffer, u_int32_t address, u_int32_t offset);
     bool allocated(const void *buffer);
     bool readImage(QFile &image, u_int32_t fileOffset, u_int32_t length, char *buffer);
 
