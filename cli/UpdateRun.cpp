@@ -64,8 +64,13 @@ bool UpdateRun::exec(const QString &image, const QList<ComponentRecord> &compone
     reportedCurrent = reportedTotal = -1;
     sinceShown.invalidate();
 
+    const QString unguarded = interruptGuard->hold();
+    if (!unguarded.isEmpty()) {
+        console->fail(unguarded);
+        verdict->noteRefused(unguarded);
+        return false;
+    }
     shutdownInhibitor->acquire();
-    interruptGuard->hold();
     QThread thread;
     auto *worker = new UpdaterThread;
     worker->setFilename(image);
@@ -84,7 +89,7 @@ bool UpdateRun::exec(const QString &image, const QList<ComponentRecord> &compone
     QEventLoop loop;
     connect(&thread, &QThread::finished, &loop, &QEventLoop::quit);
     clock.start();
-    thread.start();
+    InterruptGuard::startBlocked(thread);
     loop.exec();
     thread.wait();
 

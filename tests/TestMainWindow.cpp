@@ -17,8 +17,10 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -86,6 +88,7 @@ private slots:
     void verdict_data();
     void verdict();
     void failureRemembered();
+    void unguardedUpdateRefused();
     void infoDialogFollowsTheName();
 
 private:
@@ -429,6 +432,32 @@ void TestMainWindow::failureRemembered()
     before.replace(0x300000, 0x20000, device->flash().mid(0x300000, 0x20000));
     QVERIFY2(device->flash() == before, "the flash is not as it was before");
     QVERIFY(!UpdateRecord::exists());
+}
+
+// Without a descriptor for the pipe that holds the signals, the update does not start.
+void TestMainWindow::unguardedUpdateRefused()
+{
+    makeWindow();
+    filename->setText(device->makeImage(components));
+    rlimit usual;
+    getrlimit(RLIMIT_NOFILE, &usual);
+    rlimit few = usual;
+    few.rlim_cur = std::min<rlim_t>(usual.rlim_cur, 1024);
+    setrlimit(RLIMIT_NOFILE, &few);
+    std::vector<int> taken;
+    for (int fd; (fd = dup(STDERR_FILENO)) >= 0;)
+        taken.push_back(fd);
+    updateButton->click();
+    for (const int fd : taken)
+        close(fd);
+    setrlimit(RLIMIT_NOFILE, &usual);
+    auto *status = child<QLabel>("statusLabel");
+    QCOMPARE(status->toolTip().isEmpty() ? status->text() : status->toolTip(),
+             "The tool could not protect the update against signals: " + QString(strerror(EMFILE)) +
+                 ".");
+    QCOMPARE(shownVerdict(), "The flash was not changed. It is safe to restart the computer.");
+    QVERIFY(updateButton->isEnabled());
+    QVERIFY(device->trace("flash").isEmpty());
 }
 
 // The dialog never shows one file's name over another file's components.

@@ -4,6 +4,7 @@
 
 #include "FlashCopies.h"
 #include "ImageReader.h"
+#include "InterruptGuard.h"
 #include "SimulatedDevice.h"
 #include "UpdateProgress.h"
 #include "UpdateRecord.h"
@@ -13,11 +14,16 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 using Settings = QList<QPair<QByteArray, QByteArray>>;
 using Components = QList<ImageComponent>;
@@ -51,7 +57,15 @@ struct Run
     QStringList log; // "t:" status texts, "c:" current and "p:" total progress, in order
     int finished = 0;
     UpdateOutcome outcome;
+    bool blocked = false; // the terminating signals, in the worker's thread
 };
+
+bool blocksInterrupts()
+{
+    sigset_t mask;
+    pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    return sigismember(&mask, SIGINT) && sigismember(&mask, SIGRTMAX);
+}
 
 // Runs a whole update as the window does, the worker in its own thread. The hook sees each
 // status text on the worker's thread before the worker goes on.
@@ -71,6 +85,7 @@ Run runUpdate(const QString &path, const std::function<void(const QString &)> &h
     QObject::connect(
         worker, &UpdaterThread::updateStatusText, worker,
         [&](const QString &text) {
+            run.blocked = run.texts.isEmpty() ? blocksInterrupts() : run.blocked;
             run.texts << text;
             run.log << "t:" + text;
             if (hook)
@@ -94,7 +109,7 @@ Run runUpdate(const QString &path, const std::function<void(const QString &)> &h
     QObject::connect(worker, &UpdaterThread::finished, &thread, &QThread::quit);
     QObject::connect(worker, &UpdaterThread::finished, worker, &QObject::deleteLater);
     QSignalSpy stopped(&thread, &QThread::finished);
-    thread.start();
+    InterruptGuard::startBlocked(thread);
     if (!stopped.wait(60000))
         qFatal("the update did not end within a minute");
     return run;
@@ -112,6 +127,34 @@ qint64 microseconds(const QString &traceLine)
 {
     return traceLine.section(' ', 0, 0).toLongLong();
 }
+
+std::atomic<int> signalsCaught{0};
+
+// SIGWINCH again and again at one thread, with a handler that does nothing and restarts no
+// call: every sleep of that thread ends early unless it sleeps on.
+struct SignalStream
+{
+    void start(pthread_t target)
+    {
+        struct sigaction action = {};
+        action.sa_handler = [](int) { ++signalsCaught; };
+        sigaction(SIGWINCH, &action, nullptr);
+        sender = std::thread([this, target] {
+            while (!stopped) {
+                pthread_kill(target, SIGWINCH);
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        });
+    }
+    void stop() // before the target thread ends
+    {
+        stopped = true;
+        if (sender.joinable())
+            sender.join();
+    }
+    std::atomic<bool> stopped{false};
+    std::thread sender;
+};
 
 QString reason(int error)
 {
@@ -196,6 +239,9 @@ void TestUpdater::update_data()
         seekError.arg("40000"), "?-", seekFired);
     row("erase refused in a page's repair", stuck, {stuckBit, {"ERASE_FAIL", "0x40000:3"}},
         "Error erasing page at 0x40000", "?-", "ERASE.* injected");
+    // The flash needs the whole pause to program the word, however often the thread is woken.
+    row("signals at the worker through a word's rewrite", weak, {weakBit, {"signals", ""}}, done,
+        "W", "weak bits injected", 1);
     row("another update holds the flash", three, {{"held", ""}},
         "The flash memory is being updated by another program.", "");
     row("image cut short during the update", three, {{"cut", ""}},
@@ -248,6 +294,8 @@ void TestUpdater::update()
     std::function<void()> atSecondVerify;
     QList<ComponentRecord> confirmed;
     auto copy = UpdaterThread::CopyMode::Skip;
+    SignalStream signalStream;
+    signalsCaught = 0;
     for (const auto &setting : settings) {
         if (setting.first == "held") {
             holder = open(flashNodePath, O_RDWR);
@@ -273,6 +321,14 @@ void TestUpdater::update()
         } else if (setting.first == "confirmed") {
             readImageComponents(path, confirmed);
             confirmed[1].version ^= 1;
+        } else if (setting.first == "signals") { // from the read-back on
+            hook = [&](const QString &text) {
+                if (text == QLatin1String("Verifying Flash memory...") &&
+                    !signalStream.sender.joinable())
+                    signalStream.start(pthread_self());
+                else if (text == done || text.startsWith(QLatin1String("Error")))
+                    signalStream.stop();
+            };
         } else if (setting.first == "copy") {
             copy = UpdaterThread::CopyMode::Save;
         } else {
@@ -288,8 +344,11 @@ void TestUpdater::update()
     }
     const Run run = runUpdate(path, hook, confirmed, copy);
     close(holder);
+    signalStream.stop();
+    QCOMPARE(signalsCaught > 0, settings.contains({"signals", ""}));
 
     QCOMPARE(run.finished, 1);
+    QVERIFY(run.blocked && !blocksInterrupts());
     QCOMPARE(run.texts.last(), lastText.replace(QLatin1String("%1"), path));
     QCOMPARE(run.texts.contains(done), lastText == done);
     QCOMPARE(device.trace("flash open$").size(), device.trace("flash close").size());

@@ -166,11 +166,17 @@ void MainWindow::startUpdateButton_released()
 void MainWindow::startUpdate(const QString &filename, const QList<ComponentRecord> &components,
                              UpdaterThread::CopyMode copyMode)
 {
+    const QString unguarded = interruptGuard->hold();
+    if (!unguarded.isEmpty()) {
+        updateStatusText(unguarded);
+        verdict->noteRefused(unguarded);
+        showVerdict(verdict->text(), verdict->alarming());
+        return;
+    }
     updateFilename = filename;
     updateComponents = components;
     ui->startUpdateButton->setEnabled(false);
     shutdownInhibitor->acquire();
-    interruptGuard->hold();
     verdictIcon->clear();
     verdictLabel->clear();
     auto *thread = new QThread;
@@ -194,7 +200,7 @@ void MainWindow::startUpdate(const QString &filename, const QList<ComponentRecor
             QCoreApplication::exit(verdict->exitStatus());
     });
     elapsedTimer->start();
-    thread->start();
+    InterruptGuard::startBlocked(*thread);
 }
 
 void MainWindow::updateCurrentProgress(int progress)

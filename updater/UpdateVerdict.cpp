@@ -35,6 +35,13 @@ void UpdateVerdict::follow(UpdaterThread *worker, const QList<ComponentRecord> &
         Qt::DirectConnection);
 }
 
+void UpdateVerdict::noteRefused(const QString &status)
+{
+    UpdateOutcome outcome;
+    outcome.status = status;
+    noteEnd(outcome);
+}
+
 void UpdateVerdict::assumeIncomplete(const QString &since)
 {
     QMutexLocker locker(&mutex);

@@ -23,6 +23,8 @@ public:
     explicit UpdateVerdict(QObject *parent = nullptr);
 
     void follow(UpdaterThread *worker, const QList<ComponentRecord> &components);
+    // An update that was refused, with this status text, before a worker could start.
+    void noteRefused(const QString &status);
     // The flash may not hold a complete image since... (an unfinished update found at start).
     void assumeIncomplete(const QString &since);
 

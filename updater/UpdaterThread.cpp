@@ -22,6 +22,7 @@
 #include <QtEndian>
 
 #include <cerrno>
+#include <ctime>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -34,7 +35,7 @@
 namespace {
 
 constexpr u_int32_t transferBlockSize = 1024;
-constexpr useconds_t wordRepairPause = 50000;
+constexpr long wordRepairPauseNs = 50000000;
 // A page that still differs after this many erase-and-rewrites will not get better.
 constexpr int pageRepairLimit = 3;
 
@@ -104,6 +105,19 @@ u_int32_t wordAt(const char *buffer, u_int32_t offset, u_int32_t count)
     uchar bytes[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     std::memcpy(bytes, buffer + offset, count);
     return qFromLittleEndian<quint32>(bytes);
+}
+
+// The time the flash needs to program a word, in full: a signal that wakes the thread early
+// does not cut it short.
+void pauseForProgramming()
+{
+    timespec deadline;
+    clock_gettime(CLOCK_MONOTONIC, &deadline);
+    deadline.tv_nsec += wordRepairPauseNs;
+    deadline.tv_sec += deadline.tv_nsec / 1000000000;
+    deadline.tv_nsec %= 1000000000;
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+    }
 }
 
 } // namespace
@@ -304,7 +318,7 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
                                       hex(offset));
                 // A rewrite that the node refuses leaves only the erase.
                 if (node.writeAll(image + offset, count)) {
-                    usleep(wordRepairPause);
+                    pauseForProgramming();
                     if (!seekFlash(node, address + offset))
                         return -1;
                     char check[4];
