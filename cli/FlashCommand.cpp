@@ -9,6 +9,7 @@
 #include "UpdateRecord.h"
 #include "UpdateRun.h"
 #include "UpdateVerdict.h"
+#include "VisibleText.h"
 #include "VorlanDriver.h"
 
 #include <QFile>
@@ -23,22 +24,16 @@ QString addressText(u_int32_t address)
     return QStringLiteral("0x") + QString::number(address, 16);
 }
 
-// What a terminal shows as it is: a name from an image could otherwise move the cursor or clear
-// the screen before the question is asked.
-QString printable(QString text)
-{
-    for (QChar &c : text) {
-        if (c.category() == QChar::Other_Control)
-            c = QLatin1Char('?');
-    }
-    return text;
-}
-
-// A path as a shell takes it back in one piece.
+// A path as a shell takes it back in one piece. One with characters that the console writes
+// out goes in $'...', where bash reads them back as they are written out.
 QString shellQuoted(QString path)
 {
-    return QLatin1Char('\'') + path.replace(QLatin1String("'"), QLatin1String("'\\''")) +
-           QLatin1Char('\'');
+    if (visibleText(path) == path)
+        return QLatin1Char('\'') + path.replace(QLatin1String("'"), QLatin1String("'\\''")) +
+               QLatin1Char('\'');
+    path.replace(QLatin1String("\\"), QLatin1String("\\\\"))
+        .replace(QLatin1String("'"), QLatin1String("\\'"));
+    return QLatin1String("$'") + visibleText(path) + QLatin1Char('\'');
 }
 
 // The image's components, and why an update would refuse the image, or an empty string.
@@ -112,8 +107,9 @@ int FlashCommand::versions()
                      nodeOpenAdvice(mailboxNodePath));
         return NoDriver;
     }
-    console.report(QStringLiteral("HW timestamp: %1\nSW version: %2\nPID version: %3")
-                       .arg(hwTimestamp, swVersion, pidVersion),
+    console.report(QStringList{QStringLiteral("HW timestamp: ") + hwTimestamp,
+                               QStringLiteral("SW version: ") + swVersion,
+                               QStringLiteral("PID version: ") + pidVersion},
                    QStringLiteral("versions"),
                    {{QStringLiteral("hwTimestamp"), hwTimestamp},
                     {QStringLiteral("swVersion"), swVersion},
@@ -264,11 +260,10 @@ void FlashCommand::list(const QString &image, const QList<ComponentRecord> &comp
                              QStringLiteral("Address"), QStringLiteral("Size"),
                              QStringLiteral("Min HW")}};
     for (const ComponentRecord &c : components) {
-        rows.append({printable(componentName(c)), componentVersionText(c.version),
-                     addressText(c.flashAddress), QString::number(c.size),
-                     QString::number(c.minHW)});
+        rows.append({componentName(c), componentVersionText(c.version), addressText(c.flashAddress),
+                     QString::number(c.size), QString::number(c.minHW)});
         console.report(QString(), QStringLiteral("component"),
-                       {{QStringLiteral("name"), rows.last().at(0)},
+                       {{QStringLiteral("name"), componentName(c)},
                         {QStringLiteral("version"), rows.last().at(1)},
                         {QStringLiteral("address"), rows.last().at(2)},
                         {QStringLiteral("size"), double(c.size)},
@@ -276,20 +271,24 @@ void FlashCommand::list(const QString &image, const QList<ComponentRecord> &comp
     }
     if (console.json())
         return;
+    // The columns line up as the console shows them.
+    for (QStringList &row : rows) {
+        for (QString &cell : row)
+            cell = visibleText(cell);
+    }
     QVector<int> widths(rows.first().size(), 0);
     for (const QStringList &row : rows) {
         for (int i = 0; i < row.size(); ++i)
             widths[i] = std::max(widths[i], row.at(i).size());
     }
-    QString table = QStringLiteral("%1: %2 component%3")
-                        .arg(printable(image))
-                        .arg(components.size())
-                        .arg(components.size() == 1 ? "" : "s");
+    QStringList table{QStringLiteral("%1: %2 component%3")
+                          .arg(image, QString::number(components.size()),
+                               QLatin1String(components.size() == 1 ? "" : "s"))};
     for (const QStringList &row : rows) {
-        table += QLatin1Char('\n');
+        QString line;
         for (int i = 0; i < row.size() - 1; ++i)
-            table += QStringLiteral("  ") + row.at(i).leftJustified(widths[i]);
-        table += QStringLiteral("  ") + row.last();
+            line += QStringLiteral("  ") + row.at(i).leftJustified(widths[i]);
+        table << line + QStringLiteral("  ") + row.last();
     }
     console.report(table, QString());
 }

@@ -29,6 +29,8 @@ const QString failed = QStringLiteral(
 const QString busy = QStringLiteral(
     "Another program is updating the flash. Do not restart the computer before it has finished.");
 const QString offPage = "Component at 0x10000 does not start on a flash page.";
+// A name that clears the screen, sets the window title and turns what follows around.
+const QString steering = QStringLiteral("\x1b[2J\x1b]0;x\a\u202e");
 
 QString json(const QString &outcome, QString text, const QString &copy = {},
              const QString &component = {})
@@ -55,7 +57,10 @@ private slots:
 
 void TestCommandLine::outcome_data()
 {
-    // The simulator's settings until a restore, "held" (the flash) and "terminal" (for the runs).
+    // The simulator's settings until a restore, "held" (the flash), "terminal" (for the runs),
+    // "steering" (in the image's file name and the name of its second component) and "state"
+    // (the folder's name in the test's folder). %4 in a shown text is the newest copy's path
+    // quoted for bash, which must find the file through it.
     QTest::addColumn<Settings>("settings");
     QTest::addColumn<Runs>("runs");
     QTest::addColumn<bool>("holdsImage"); // or else the flash is as it was before the row
@@ -80,6 +85,23 @@ void TestCommandLine::outcome_data()
         << Runs{{"--json update %1 --yes", 1, {json("failed", failed, "%2", "KERN")}},
                 {"--json restore --yes", 0, {json("written", written)}}}
         << false;
+    // Nothing prints them as they are; JSON carries them exactly, the same in every event.
+    QTest::newRow("names that would steer a terminal")
+        << Settings{{"ERASE_FAIL", "0x100000:1"}, {"steering", ""}}
+        << Runs{{"update %1 --yes",
+                 1,
+                 {R"(/\x1b[2J\x1b]0;x\x07\u202e.tarnru: 2 components)", "\n  \\x1b[2J  1.0.00",
+                  "Update failed at component 0x100000 (2 of 2)."}},
+                {"--json update %1 --yes",
+                 1,
+                 {R"(\u001b[2J\u001b]0;x\u0007\u202e.tarnru, started )",
+                  R"({"event":"component","name":"\u001b[2J",)",
+                  R"(,"component":"\u001b[2J","copy":")"}},
+                {"info %1.gone",
+                 2,
+                 {R"(\x1b[2J\x1b]0;x\x07\u202e.tarnru.gone: it does not exist)"}},
+                {"restore --yes", 0, {R"(The last update ()", written}}}
+        << false;
     QTest::newRow("driver missing")
         << Settings{{"FLASH_NODE", "missing"}, {"MAILBOX", "missing"}}
         << Runs{{"update %1 --yes",
@@ -102,6 +124,11 @@ void TestCommandLine::outcome_data()
         << Settings{{"terminal", ""}, {"ERASE_US", "100000"}}
         << Runs{{"update %1", 0, {"with these 2 components? [y/N]", "\rerasing ", written}}}
         << true;
+    QTest::newRow("failed on a terminal, the copies in a folder named with ' and ESC")
+        << Settings{{"terminal", ""}, {"ERASE_FAIL", "0x100000:1"}, {"state", "a'\x1b"}}
+        << Runs{{"update %1", 1, {"\nTo put it back: vorlan-flash restore %4\r\n"}},
+                {"restore", 0, {written}}}
+        << false;
     QTest::newRow("queries and usage")
         << Settings{}
         << Runs{{"versions", 0, {"1764710912\nSW version: 1.3.05\nPID version: 0.1.02\n"}},
@@ -120,10 +147,12 @@ void TestCommandLine::outcome()
     SimulatedDevice device;
     const QByteArray before = componentData(0x400000, 9);
     device.setFlash(before);
+    const bool steers = settings.contains({"steering", ""});
     const QList<ImageComponent> components{
         {"BOOT", 0x01000000, 0x40000, 3, componentData(70000)},
-        {"KERN", 0x01000000, 0x100000, 3, componentData(200000, 2)}};
-    const QString image = device.makeImage(components);
+        {steers ? steering.left(4) : "KERN", 0x01000000, 0x100000, 3, componentData(200000, 2)}};
+    const QString image =
+        steers ? device.makeImage(components, steering + ".tarnru") : device.makeImage(components);
     const QString bad = device.makeImage({{"U", 0, 0x10000, 0, componentData(100)}}, "u.tarnru");
     QFile holder("/dev/tarn_flash");
     bool terminal = false;
@@ -133,6 +162,10 @@ void TestCommandLine::outcome()
                     flock(holder.handle(), LOCK_EX | LOCK_NB) == 0);
         else if (setting.first == "terminal")
             terminal = true;
+        else if (setting.first == "state")
+            qputenv("XDG_STATE_HOME", QFile::encodeName(device.path(setting.second)));
+        else if (setting.first == "steering")
+            continue;
         else
             device.set(setting.first.constData(), setting.second);
     }
@@ -162,9 +195,17 @@ void TestCommandLine::outcome()
         const QByteArray output = tool.readAll();
         QVERIFY2(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == run.exitCode,
                  output.constData());
+        for (const char *raw : {"\x1b", "\a", "\u202e"})
+            QVERIFY2(!output.contains(raw), output.constData());
         const QString newest = FlashCopies::list().value(0).path;
+        QString quoted = newest;
+        quoted =
+            "$'" + quoted.replace("\\", "\\\\").replace("'", "\\'").replace("\x1b", "\\x1b") + "'";
+        QProcess bash;
+        bash.start("bash", {"-c", "test -f " + quoted});
+        QVERIFY(bash.waitForFinished(10000) && bash.exitCode() == newest.isEmpty());
         for (QString text : run.shown) {
-            text.replace("%1", image).replace("%2", newest);
+            text.replace("%1", image).replace("%2", newest).replace("%4", quoted);
             QVERIFY2(output.contains(text.toUtf8()), qPrintable(text + "\nnot in:\n" + output));
         }
     }

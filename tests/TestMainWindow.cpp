@@ -257,8 +257,9 @@ void TestMainWindow::verdict_data()
 {
     QTest::addColumn<QByteArray>("setting");
     QTest::addColumn<QByteArray>("value");
-    QTest::addColumn<QString>("verdictText"); // %1: the image's path, %2 the copy's
-    QTest::addColumn<QString>("question");    // asked after the update
+    // %1: the image's path, %2 the copy's, %3 the path with its control characters written out
+    QTest::addColumn<QString>("verdictText");
+    QTest::addColumn<QString>("question"); // asked after the update
     QTest::addColumn<bool>("answer");
     QTest::addColumn<QString>("statusText"); // at the end, after what the answer started
     QTest::addColumn<QString>("finalVerdict");
@@ -277,6 +278,9 @@ void TestMainWindow::verdict_data()
     QTest::newRow("image missing, its name wider than the window")
         << QByteArray("path") << QByteArray() << unchanged << QString() << false
         << "Error reading update image %1: it does not exist" << unchanged << true;
+    QTest::newRow("image missing, control characters in its name")
+        << QByteArray("steering") << QByteArray() << unchanged << QString() << false
+        << "Error reading update image %3: it does not exist" << unchanged << true;
     QTest::newRow("erase refused in the second of three, put back")
         << QByteArray("ERASE_FAIL") << QByteArray("0x100000:1")
         << failed.arg("KERN (2 of 3, at 0x100000)") + copy << putBack << true << done << all
@@ -312,6 +316,8 @@ void TestMainWindow::verdict()
     const int holder = setting == "held" ? open(flashNodePath, O_RDWR) : -1;
     if (setting == "path")
         path = QStringLiteral("/missing/") + QStringLiteral("folder/").repeated(500) + "x.tarnru";
+    else if (setting == "steering")
+        path = device->path(QStringLiteral("x\n\x1b[2J\u202e.tarnru"));
     else if (setting == "state")
         qputenv("XDG_STATE_HOME", QFile::encodeName(path));
     else if (setting == "held")
@@ -345,7 +351,8 @@ void TestMainWindow::verdict()
     QFETCH(QString, finalVerdict);
     const auto fill = [&](QString text) {
         return text.replace(QLatin1String("%1"), path)
-            .replace(QLatin1String("%2"), FlashCopies::list().value(0).path);
+            .replace(QLatin1String("%2"), FlashCopies::list().value(0).path)
+            .replace(QLatin1String("%3"), device->path(R"(x\x0a\x1b[2J\u202e.tarnru)"));
     };
     QTRY_COMPARE_WITH_TIMEOUT(shownVerdict(), fill(finalVerdict), 30000);
     const qint64 seconds = clock.elapsed() / 1000;
@@ -396,10 +403,12 @@ bool TestMainWindow::update(const QString &path, bool putBack)
 
 // A failed update is not forgotten: a later run that changes nothing, and a later start of the
 // tool, say that the flash holds no complete image, and where the copy is. Updating with that
-// copy puts the whole flash back.
+// copy puts the whole flash back. The image's name, which clears a terminal's screen, is shown
+// written out.
 void TestMainWindow::failureRemembered()
 {
-    const QString path = device->makeImage(components);
+    const QString path = device->makeImage(components, QStringLiteral("\x1b[2J.tarnru"));
+    const QString shownPath = device->path(R"(\x1b[2J.tarnru)");
     device->set("ERASE_FAIL", "0x100000:1");
     makeWindow();
     QVERIFY(update(path, false));
@@ -417,10 +426,10 @@ void TestMainWindow::failureRemembered()
     QVERIFY(update(device->makeImage({{"LOG", 0, 0x300000, 0, "y"}}, "log.tarnru"), false));
     QVERIFY(shownVerdict().startsWith("The component was written and verified. The flash still "
                                       "does not hold a complete image since the last update (" +
-                                      path));
+                                      shownPath));
 
     makeWindow(); // as after a crash or a power loss
-    QVERIFY(shownVerdict().startsWith("The last update (" + path + ", started "));
+    QVERIFY(shownVerdict().startsWith("The last update (" + shownPath + ", started "));
     QVERIFY(shownVerdict().endsWith(" did not finish: the flash may not hold a complete image. "
                                     "Update again before restarting the computer. A copy of the "
                                     "flash as it was before is in " +
@@ -465,10 +474,13 @@ void TestMainWindow::infoDialogFollowsTheName()
 {
     makeWindow();
     auto *infoButton = child<QPushButton>("imageInfoButton");
-    filename->setText(device->makeImage({{"A", 0, 0, 0, "a"}}, "one.tarnru"));
+    filename->setText(device->makeImage({{"A\nB", 0, 0, 0, "a"}}, "one.tarnru"));
     infoButton->click();
     auto *list = window->findChild<QListWidget *>("listWidget");
     QCOMPARE(list->count(), 1);
+    // One line, whatever the name holds.
+    QCOMPARE(list->itemWidget(list->item(0))->findChild<QLabel *>("nameLabel")->text(),
+             QStringLiteral("A\\x0aB"));
     filename->setText(device->makeImage({{"A", 0, 0, 0, "a"}, {"B", 0, 0, 0, "b"}}, "two.tarnru"));
     infoButton->click();
     QCOMPARE(list->count(), 2);

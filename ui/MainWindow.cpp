@@ -13,6 +13,7 @@
 #include "UpdateRecord.h"
 #include "UpdateVerdict.h"
 #include "UpdaterThread.h"
+#include "VisibleText.h"
 #include "VorlanDriver.h"
 
 #include <QCloseEvent>
@@ -216,6 +217,7 @@ void MainWindow::updateTotalProgress(int progress)
 
 void MainWindow::updateStatusText(QString text)
 {
+    text = visibleText(text);
     const QFontMetrics metrics = ui->statusLabel->fontMetrics();
     const int width = ui->statusLabel->contentsRect().width();
     // The texts come block by block: an ASCII text is first summed up from its letters' widths
@@ -260,10 +262,10 @@ void MainWindow::offerNextStep()
 {
     const UpdateOutcome outcome = verdict->outcome();
     if (outcome.result == UpdateOutcome::CopyNotSaved) {
-        if (QMessageBox::question(this, QStringLiteral("No copy of the flash"),
-                                  outcome.status + QStringLiteral(" Update without a copy?"),
-                                  QMessageBox::Yes | QMessageBox::No,
-                                  QMessageBox::No) == QMessageBox::Yes)
+        if (QMessageBox::question(
+                this, QStringLiteral("No copy of the flash"),
+                visibleText(outcome.status) + QStringLiteral(" Update without a copy?"),
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes)
             startUpdate(updateFilename, updateComponents, UpdaterThread::CopyMode::Declined);
         return;
     }
@@ -289,7 +291,7 @@ void MainWindow::showVerdict(const QString &text, bool alarming)
     verdictIcon->setPixmap(style()->standardIcon(icon).pixmap(size, size));
     verdictLabel->setStyleSheet(
         alarming ? QStringLiteral("QLabel { color: #b00000; font-weight: bold; }") : QString());
-    verdictLabel->setText(text);
+    verdictLabel->setText(visibleText(text));
     // Measured once the status bar has its width: a window that is still being built would
     // take the label's first, narrow width and grow far too tall.
     QTimer::singleShot(0, this, &MainWindow::fitVerdict);

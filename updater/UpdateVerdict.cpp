@@ -2,6 +2,7 @@
 
 #include "ImageReader.h"
 #include "UpdaterThread.h"
+#include "VisibleText.h"
 
 #include <QDebug>
 
@@ -59,7 +60,7 @@ void UpdateVerdict::noteEnd(const UpdateOutcome &outcome)
         incompleteSince = QStringLiteral("since the update that failed at component ") + failedAt();
     // One line for a terminal or a journal, also when nobody sees the window any more. It is
     // written before those waiting for the end wake up, since one of them may end the process.
-    qInfo().noquote() << describe();
+    qInfo().noquote() << visibleText(describe());
     ended.wakeAll();
 }
 
