@@ -1,5 +1,7 @@
 #include "Console.h"
 
+#include "VisibleText.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -11,10 +13,22 @@
 
 namespace {
 
+// JSON escapes only the C0 controls itself; the rest of what visibleText writes out it takes
+// raw, and a terminal would act on it.
 QByteArray jsonText(const QJsonValue &value)
 {
     const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
-    return array.mid(1, array.size() - 2);
+    const QString text = QString::fromUtf8(array.mid(1, array.size() - 2));
+    if (visibleText(text) == text)
+        return array.mid(1, array.size() - 2);
+    QString escaped;
+    for (const QChar c : text) {
+        const QString alone(c);
+        escaped += visibleText(alone) == alone
+                       ? alone
+                       : QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    }
+    return escaped.toUtf8();
 }
 
 // The columns of the terminal on stdout, or 0 when it does not say.
@@ -35,15 +49,23 @@ bool Console::interactive() const
 
 void Console::report(const QString &text, const QString &event, const Fields &fields)
 {
+    report(text.isNull() ? QStringList() : QStringList{text}, event, fields);
+}
+
+void Console::report(const QStringList &lines, const QString &event, const Fields &fields)
+{
     if (!jsonLines) {
-        if (!text.isNull())
-            write(stdout, text + QLatin1Char('\n'));
+        if (!lines.isEmpty())
+            write(stdout, lines);
         return;
     }
     QByteArray line = "{\"event\":" + jsonText(event);
     for (const auto &field : fields)
         line += ',' + jsonText(field.first) + ':' + jsonText(field.second);
-    write(stdout, QString::fromUtf8(line + "}\n"));
+    clearProgress();
+    line += "}\n";
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
 }
 
 void Console::warn(const QString &text)
@@ -61,7 +83,7 @@ void Console::complain(const QString &text, const QString &event)
     if (jsonLines)
         report(text, event, {{QStringLiteral("text"), text}});
     else
-        write(stderr, text + QLatin1Char('\n'));
+        write(stderr, {text});
 }
 
 void Console::showProgress(const QString &line)
@@ -70,7 +92,8 @@ void Console::showProgress(const QString &line)
         return;
     // A line longer than the terminal wraps, and a carriage return goes back to its last row.
     const int width = terminalWidth();
-    const QString shown = width > 1 ? line.left(width - 1) : line;
+    const QString visible = visibleText(line);
+    const QString shown = width > 1 ? visible.left(width - 1) : visible;
     const QString padding(std::max(0, progressWidth - shown.size()), QLatin1Char(' '));
     const QByteArray bytes = ('\r' + shown + padding).toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
@@ -82,23 +105,26 @@ bool Console::confirm(const QString &question)
 {
     // Only an answer typed after the question appeared counts: what was typed ahead goes.
     tcflush(STDIN_FILENO, TCIFLUSH);
-    write(stderr, question + QLatin1Char(' '));
+    write(stderr, {question}, " ");
     char *answer = nullptr;
     size_t size = 0;
     const bool answered = getline(&answer, &size, stdin) >= 0;
     const QString word = QString::fromLocal8Bit(answered ? answer : "").trimmed().toLower();
     std::free(answer);
     if (!answered) // end of input: the next line starts on a line of its own
-        write(stderr, QStringLiteral("\n"));
+        write(stderr, {});
     return word == QLatin1String("y") || word == QLatin1String("yes");
 }
 
 // Every write goes out at once, so that a log or a pipe follows the update as it runs; one
-// that fails (a reader gone, SIGPIPE ignored) is let go.
-void Console::write(FILE *stream, const QString &text)
+// that fails (a reader gone, SIGPIPE ignored) is let go. No lines at all end the line begun.
+void Console::write(FILE *stream, const QStringList &lines, const char *end)
 {
     clearProgress();
-    const QByteArray bytes = text.toLocal8Bit();
+    QStringList shown;
+    for (const QString &line : lines)
+        shown << visibleText(line);
+    const QByteArray bytes = (shown.join(QLatin1Char('\n')) + QLatin1String(end)).toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
 }

@@ -9,7 +9,10 @@
 
 // Where vorlan-flash's messages go: results to stdout, errors and warnings to stderr, and on a
 // terminal one progress line that rewrites itself. With --json every message is instead one
-// JSON object a line on stdout, its "event" first.
+// JSON object a line on stdout, its "event" first. Every line for a person shows the characters
+// that could steer a terminal written out (visibleText), a line break in a name included: each
+// text is one line, and only the lines of a list are put on lines of their own. JSON carries
+// every text exactly, those characters escaped.
 class Console
 {
 public:
@@ -21,8 +24,9 @@ public:
     // Whether a question can be asked: the answer comes from a terminal on stdin.
     bool interactive() const;
 
-    // The text as lines on stdout (nothing when it is null), or the event.
+    // The text as a line on stdout (nothing when it is null), or the event.
     void report(const QString &text, const QString &event, const Fields &fields = {});
+    void report(const QStringList &lines, const QString &event, const Fields &fields = {});
     void warn(const QString &text);
     void fail(const QString &text);
     // Rewrites the progress line; only where stdout is a terminal.
@@ -32,7 +36,7 @@ public:
 
 private:
     void complain(const QString &text, const QString &event);
-    void write(FILE *stream, const QString &text);
+    void write(FILE *stream, const QStringList &lines, const char *end = "\n");
     void clearProgress();
 
     bool jsonLines;

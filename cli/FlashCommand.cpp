@@ -9,8 +9,10 @@
 #include "StateFolder.h"
 #include "UpdateRun.h"
 #include "UpdateVerdict.h"
+#include "VisibleText.h"
 #include "VorlanDriver.h"
 
+#include <QFile>
 #include <QVector>
 
 #include <algorithm>
@@ -22,15 +24,15 @@ QString addressText(u_int32_t address)
     return QStringLiteral("0x") + QString::number(address, 16);
 }
 
-// What a terminal shows as it is: a name from an image could otherwise move the cursor or clear
-// the screen before the question is asked.
-QString printable(QString text)
+// The image's components, and why an update would refuse the image, or an empty string.
+QString readImage(const QString &path, QList<ComponentRecord> &components)
 {
-    for (QChar &c : text) {
-        if (c.category() == QChar::Other_Control)
-            c = QLatin1Char('?');
-    }
-    return text;
+    QFile file;
+    QString readProblem;
+    const int readResult = openImageFile(file, path, &readProblem)
+                               ? readImageComponents(file, components, &readProblem)
+                               : -1;
+    return imageProblem(path, readResult, readProblem, components);
 }
 
 QJsonValue textOrNull(const QString &text)
@@ -75,8 +77,9 @@ int FlashCommand::versions()
                      nodeOpenAdvice(mailboxNodePath));
         return NoDriver;
     }
-    console.report(QStringLiteral("HW timestamp: %1\nSW version: %2\nPID version: %3")
-                       .arg(hwTimestamp, swVersion, pidVersion),
+    console.report(QStringList{QStringLiteral("HW timestamp: ") + hwTimestamp,
+                               QStringLiteral("SW version: ") + swVersion,
+                               QStringLiteral("PID version: ") + pidVersion},
                    QStringLiteral("versions"),
                    {{QStringLiteral("hwTimestamp"), hwTimestamp},
                     {QStringLiteral("swVersion"), swVersion},
@@ -87,9 +90,8 @@ int FlashCommand::versions()
 int FlashCommand::info()
 {
     QList<ComponentRecord> components;
-    const int readResult = readImageComponents(invocation.path, components);
+    const QString problem = readImage(invocation.path, components);
     list(invocation.path, components);
-    const QString problem = imageProblem(invocation.path, readResult, components);
     console.report(problem.isEmpty()
                        ? QStringLiteral("An update would take this image.")
                        : QStringLiteral("An update would refuse this image: ") + problem,
@@ -153,13 +155,12 @@ int FlashCommand::update(const QString &image)
     if (!session->notice().isEmpty())
         console.warn(session->notice());
     QList<ComponentRecord> components;
-    const int readResult = readImageComponents(image, components);
+    const QString problem = readImage(image, components);
     list(image, components);
     const UpdaterThread::CopyMode copyMode =
         invocation.noCopy ? UpdaterThread::CopyMode::Skip : UpdaterThread::CopyMode::Save;
     // Nothing is asked about an image that the update refuses anyway; the worker says why.
-    return perform({image, components, copyMode, {}},
-                   imageProblem(image, readResult, components).isEmpty());
+    return perform({image, components, copyMode, {}}, problem.isEmpty());
 }
 
 int FlashCommand::perform(const UpdateSession::Plan &plan, bool checked)
@@ -243,11 +244,10 @@ void FlashCommand::list(const QString &image, const QList<ComponentRecord> &comp
                              QStringLiteral("Address"), QStringLiteral("Size"),
                              QStringLiteral("Min HW")}};
     for (const ComponentRecord &c : components) {
-        rows.append({printable(componentName(c)), componentVersionText(c.version),
-                     addressText(c.flashAddress), QString::number(c.size),
-                     QString::number(c.minHW)});
+        rows.append({componentName(c), componentVersionText(c.version), addressText(c.flashAddress),
+                     QString::number(c.size), QString::number(c.minHW)});
         console.report(QString(), QStringLiteral("component"),
-                       {{QStringLiteral("name"), rows.last().at(0)},
+                       {{QStringLiteral("name"), componentName(c)},
                         {QStringLiteral("version"), rows.last().at(1)},
                         {QStringLiteral("address"), rows.last().at(2)},
                         {QStringLiteral("size"), double(c.size)},
@@ -255,20 +255,24 @@ void FlashCommand::list(const QString &image, const QList<ComponentRecord> &comp
     }
     if (console.json())
         return;
+    // The columns line up as the console shows them.
+    for (QStringList &row : rows) {
+        for (QString &cell : row)
+            cell = visibleText(cell);
+    }
     QVector<int> widths(rows.first().size(), 0);
     for (const QStringList &row : rows) {
         for (int i = 0; i < row.size(); ++i)
             widths[i] = std::max(widths[i], row.at(i).size());
     }
-    QString table = QStringLiteral("%1: %2 component%3")
-                        .arg(printable(image))
-                        .arg(components.size())
-                        .arg(components.size() == 1 ? "" : "s");
+    QStringList table{QStringLiteral("%1: %2 component%3")
+                          .arg(image, QString::number(components.size()),
+                               QLatin1String(components.size() == 1 ? "" : "s"))};
     for (const QStringList &row : rows) {
-        table += QLatin1Char('\n');
+        QString line;
         for (int i = 0; i < row.size() - 1; ++i)
-            table += QStringLiteral("  ") + row.at(i).leftJustified(widths[i]);
-        table += QStringLiteral("  ") + row.last();
+            line += QStringLiteral("  ") + row.at(i).leftJustified(widths[i]);
+        table << line + QStringLiteral("  ") + row.last();
     }
     console.report(table, QString());
 }

@@ -4,6 +4,7 @@
 #include "FlashCommand.h"
 #include "Invocation.h"
 #include "StandardDescriptors.h"
+#include "VisibleText.h"
 
 #include <QCoreApplication>
 
@@ -40,8 +41,8 @@ int main(int argc, char *argv[])
     QCoreApplication application(argc, argv);
     const Invocation invocation = Invocation::parse(QCoreApplication::arguments());
     if (!invocation.error.isEmpty()) {
-        print(stderr,
-              QStringLiteral("vorlan-flash: %1\n\n").arg(invocation.error) + Invocation::usage());
+        print(stderr, QStringLiteral("vorlan-flash: %1\n\n").arg(visibleText(invocation.error)) +
+                          Invocation::usage());
         return WrongUsage;
     }
     if (invocation.command == Invocation::Help) {

@@ -57,20 +57,22 @@ QList<u_int32_t> pagesOf(const QList<ComponentRecord> &components)
     return pages;
 }
 
-QString imageReadError(const QString &filename)
+QString imageReadError(const QString &filename, const QString &reason)
 {
-    return QStringLiteral("Error reading update image ") + filename;
+    return QStringLiteral("Error reading update image %1: %2").arg(filename, reason);
 }
 
 // Each kind of problem is looked for in every component before the next kind.
-QString imageProblem(const QString &filename, int readResult,
+QString imageProblem(const QString &filename, int readResult, const QString &readProblem,
                      const QList<ComponentRecord> &components)
 {
+    if (readResult < 0 || components.isEmpty())
+        return imageReadError(filename, readProblem);
     // A block shorter than its own header is no component at all.
     const auto broken = [](const ComponentRecord &c) { return c.size < ImageFormat::headerSize; };
-    if (readResult < 0 || components.isEmpty() ||
-        std::any_of(components.begin(), components.end(), broken))
-        return imageReadError(filename);
+    if (std::any_of(components.begin(), components.end(), broken))
+        return imageReadError(filename, QStringLiteral("a block is shorter than its %1-byte header")
+                                            .arg(ImageFormat::headerSize));
 
     const std::function<QString(const ComponentRecord &)> checks[] = {
         [](const ComponentRecord &c) {

@@ -9,12 +9,14 @@
 constexpr u_int32_t largestComponentData = 0x2000000;
 
 // Why an update with this image must be refused before the flash is touched, or an empty
-// string. readResult and components are what readImageComponents gave for the file.
-QString imageProblem(const QString &filename, int readResult,
+// string. readResult, readProblem and components are what openImageFile and
+// readImageComponents gave for the file.
+QString imageProblem(const QString &filename, int readResult, const QString &readProblem,
                      const QList<ComponentRecord> &components);
 
 // The flash pages that the components' data lie in, in order, each once.
 QList<u_int32_t> pagesOf(const QList<ComponentRecord> &components);
 
-// The refusal for an image that cannot be read, or that stops delivering what it held.
-QString imageReadError(const QString &filename);
+// The refusal for an image that cannot be read, or that stops delivering what it held, with
+// the reason ("it is a folder").
+QString imageReadError(const QString &filename, const QString &reason);

@@ -1,9 +1,12 @@
 #include "ImageReader.h"
 
+#include "SystemError.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QtEndian>
 
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,19 +19,50 @@ bool readAt(QFile &file, qint64 offset, char *buffer, qint64 length)
     return file.seek(offset) && file.read(buffer, length) == length;
 }
 
+QString unreadable(const QString &reason)
+{
+    return QStringLiteral("it cannot be read: ") + reason;
+}
+
+// Why the walk stopped at offset before a block said it was the last one.
+QString chainProblem(const QFile &file, qint64 offset, int records)
+{
+    using namespace ImageFormat;
+    const qint64 fileSize = file.size();
+    if (file.error() != QFileDevice::NoError)
+        return unreadable(file.errorString());
+    if (records == componentLimit)
+        return QStringLiteral("it has more than %1 components").arg(componentLimit);
+    if (fileSize == 0)
+        return QStringLiteral("it is empty");
+    if (offset < fileSize)
+        return QStringLiteral("a component header is cut short");
+    return QStringLiteral("the chain of blocks leaves the file");
+}
+
 } // namespace
 
-bool openImageFile(QFile &file, const QString &filename)
+bool openImageFile(QFile &file, const QString &filename, QString *problem)
 {
     const int fd = open(QFile::encodeName(filename).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
+    if (fd < 0) {
+        *problem = errno == ENOENT ? QStringLiteral("it does not exist")
+                                   : unreadable(systemErrorText(errno));
         return false;
     }
-    return file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    struct stat info;
+    if (fstat(fd, &info) != 0)
+        *problem = unreadable(systemErrorText(errno));
+    else if (S_ISDIR(info.st_mode))
+        *problem = QStringLiteral("it is a folder");
+    else if (!S_ISREG(info.st_mode))
+        *problem = QStringLiteral("it is not a regular file");
+    else if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return true;
+    else
+        *problem = unreadable(file.errorString());
+    close(fd);
+    return false;
 }
 
 QString componentName(const ComponentRecord &record)
@@ -46,20 +80,23 @@ QString componentVersionText(u_int32_t version)
 int readImageComponents(const QString &filename, QList<ComponentRecord> &components)
 {
     QFile file;
-    if (!openImageFile(file, filename)) {
+    QString problem;
+    if (!openImageFile(file, filename, &problem)) {
         qDebug() << "Failed opening file: " << filename;
         return -1;
     }
-    return readImageComponents(file, components);
+    return readImageComponents(file, components, &problem);
 }
 
-int readImageComponents(QFile &file, QList<ComponentRecord> &components)
+int readImageComponents(QFile &file, QList<ComponentRecord> &components, QString *problem)
 {
     using namespace ImageFormat;
     const qint64 fileSize = file.size();
     // Offsets and sizes are 32-bit: a larger file cannot be described by its own headers.
-    if (fileSize > 0xFFFFFFFF)
+    if (fileSize > 0xFFFFFFFF) {
+        *problem = QStringLiteral("it is larger than 4 GiB");
         return -1;
+    }
     qint64 offset = 0;
     int records = 0;
     // Every step moves forward by at least one byte, so the walk ends within the file's size.
@@ -88,5 +125,6 @@ int readImageComponents(QFile &file, QList<ComponentRecord> &components)
     }
     // The chain ran into the end of the file, or past the limit, before a block said it was the
     // last one.
+    *problem = chainProblem(file, offset, records);
     return -1;
 }

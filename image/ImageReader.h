@@ -14,12 +14,14 @@ class QString;
 int readImageComponents(const QString &filename, QList<ComponentRecord> &components);
 
 // The same walk on an image that is already open, so that a caller can take the list and the
-// data from one descriptor, whatever happens to the file's name meanwhile.
-int readImageComponents(QFile &file, QList<ComponentRecord> &components);
+// data from one descriptor, whatever happens to the file's name meanwhile. With -1, problem
+// says why, in a few words ("the chain of blocks leaves the file").
+int readImageComponents(QFile &file, QList<ComponentRecord> &components, QString *problem);
 
 // Opens an image for reading. Only a regular file is an image: a FIFO or a device would block
-// the open or the reads, so they are refused like a file that does not exist.
-bool openImageFile(QFile &file, const QString &filename);
+// the open or the reads, so they are refused like a file that does not exist. When it cannot be
+// opened, problem says why ("it is a folder").
+bool openImageFile(QFile &file, const QString &filename, QString *problem);
 
 // A component's name as text: its name bytes up to the first zero byte, decoded as UTF-8.
 QString componentName(const ComponentRecord &record);

@@ -70,6 +70,7 @@ struct Config
     long readFail = 0;
     long writeFail = 0;
     long killAtWrite = 0;
+    long lseekFail = 0;
     long eraseMicroseconds = 0;
     long writeMicrosecondsPerKiB = 0;
 };
@@ -83,6 +84,7 @@ struct OpenNode
     long requests = 0;
     long reads = 0;
     long writes = 0;
+    long seeks = 0;
     std::map<uint64_t, long> erasesOfPage;
     std::vector<bool> weakBitUsed;
     int flashFile = -1; // read and written with pread and pwrite, so it stays out of RSS
@@ -170,6 +172,7 @@ Config readConfig()
     c.readFail = envNumber("VORLAN_SIM_READ_FAIL", 0);
     c.writeFail = envNumber("VORLAN_SIM_WRITE_FAIL", 0);
     c.killAtWrite = envNumber("VORLAN_SIM_KILL_AT_WRITE", 0);
+    c.lseekFail = envNumber("VORLAN_SIM_LSEEK_FAIL", 0);
     c.eraseMicroseconds = envNumber("VORLAN_SIM_ERASE_US", 0);
     c.writeMicrosecondsPerKiB = envNumber("VORLAN_SIM_WRITE_US_PER_KIB", 0);
     return c;
@@ -611,6 +614,10 @@ off_t lseek(int fd, off_t offset, int whence)
         return fail(EINVAL);
     if (base + offset < 0)
         return fail(EINVAL);
+    if (node.node == Node::Flash && ++node.seeks == node.config.lseekFail) {
+        trace("flash lseek 0x%" PRIx64 " = -1 injected", uint64_t(base + offset));
+        return fail(EIO);
+    }
     node.position = uint64_t(base + offset);
     trace("%s lseek 0x%" PRIx64, nodeName(node.node), node.position);
     return off_t(node.position);

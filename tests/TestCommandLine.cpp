@@ -40,6 +40,8 @@ const QString busy = QStringLiteral(
 const QString offPage = "Component at 0x10000 does not start on a flash page.";
 const QString safe = "!safe to restart";
 const QByteArray inKern = "100"; // the 100th write of the image is one of KERN's
+// A name that clears the screen, sets the window title and turns what follows around.
+const QString steering = QStringLiteral("\x1b[2J\x1b]0;x\a\u202e");
 
 QString json(const QString &outcome, QString text, const QString &copy = {},
              const QString &component = {})
@@ -119,7 +121,7 @@ void TestCommandLine::outcome_data()
     // Before the first run: "held" (another program locks the flash), "terminal" (the runs
     // answer on one), "running" (another vorlan-flash updates meanwhile), "link" (the record is
     // a link to another file), "open" (the state folder writable by others), "damaged" (a
-    // record of 2 MiB).
+    // record of 2 MiB), "steering" (in the image's file name and KERN's name).
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<Runs>("runs");
     // The whole flash afterwards: as "before" the row, with the "image" or image %4 ("other")
@@ -208,6 +210,25 @@ void TestCommandLine::outcome_data()
                   "left on device. The flash was not changed."},
                  {{"disk", "516"}}}}
         << "before";
+    // Nothing prints them as they are; JSON carries them exactly, the same in every event.
+    QTest::newRow("names that would steer a terminal")
+        << QByteArray("steering")
+        << Runs{{"update %1 --yes",
+                 1,
+                 {R"(/\x1b[2J\x1b]0;x\x07\u202e.tarnru: 3 components)", "\n  \\x1b[2J  1.0.00",
+                  "Update failed at component 0x100000 (2 of 3)."},
+                 {{"ERASE_FAIL", "0x100000:1"}}},
+                {"--json update %1 --yes",
+                 1,
+                 {R"(\u001b[2J\u001b]0;x\u0007\u202e.tarnru, started )",
+                  R"({"event":"component","name":"\u001b[2J",)",
+                  R"(,"component":"\u001b[2J","copy":null})"},
+                 {{"ERASE_FAIL", "0x100000:1"}}},
+                {"info %1.gone",
+                 2,
+                 {R"(\x1b[2J\x1b]0;x\x07\u202e.tarnru.gone: it does not exist)"}},
+                {"restore --yes", 0, {"The last update (", written}}}
+        << "before";
     QTest::newRow("driver missing")
         << QByteArray()
         << Runs{{"update %1 --yes",
@@ -285,12 +306,14 @@ void TestCommandLine::outcome()
     SimulatedDevice device;
     const QByteArray former = componentData(0x400000, 9);
     device.setFlash(former);
+    const bool steers = before == "steering";
     const QList<ImageComponent> components{
         {"BOOT", 0x01000000, 0x40000, 3, componentData(70000)},
-        {"KERN", 0x01000000, 0x100000, 3, componentData(200000, 2)},
+        {steers ? steering.left(4) : "KERN", 0x01000000, 0x100000, 3, componentData(200000, 2)},
         {"CONF", 0x01000000, 0x200000, 3, componentData(5000, 3)}};
     const ImageComponent data{"DATA", 0x01000000, 0x300000, 3, componentData(300000, 4)};
-    const QString image = device.makeImage(components);
+    const QString image =
+        device.makeImage(components, steers ? steering + ".tarnru" : "image.tarnru");
     const QString otherImage = device.makeImage({data}, "other.tarnru");
     const QString bad = device.makeImage({{"U", 0, 0x10000, 0, componentData(100)}}, "u.tarnru");
     const QString state = StateFolder().path();
@@ -336,6 +359,8 @@ void TestCommandLine::outcome()
         int exitCode = 0;
         const QByteArray output = runTool(arguments, run.settings, before == "terminal", &exitCode);
         QVERIFY2(exitCode == run.exitCode, output.constData());
+        for (const char *raw : {"\x1b", "\a", "\u202e"})
+            QVERIFY2(!output.contains(raw), output.constData());
         const QList<FlashCopies::Copy> copies = FlashCopies::list(StateFolder()); // newest first
         const QString oldest = copies.value(copies.size() - 1).path;
         for (QString text : run.shown) {

@@ -5,6 +5,7 @@
 #include "FlashCopies.h"
 #include "FlashJournal.h"
 #include "ImageReader.h"
+#include "InterruptGuard.h"
 #include "SimulatedDevice.h"
 #include "StateFolder.h"
 #include "UpdateProgress.h"
@@ -14,10 +15,16 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 using Settings = QList<QPair<QByteArray, QByteArray>>;
 using Components = QList<ImageComponent>;
@@ -51,7 +58,15 @@ struct Run
     QStringList log; // "t:" status texts, "c:" current and "p:" total progress, in order
     int finished = 0;
     UpdateOutcome outcome;
+    bool blocked = false; // the terminating signals, in the worker's thread
 };
+
+bool blocksInterrupts()
+{
+    sigset_t mask;
+    pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    return sigismember(&mask, SIGINT) && sigismember(&mask, SIGRTMAX);
+}
 
 // Runs a whole update as the window does, the worker in its own thread. The hook sees each
 // status text on the worker's thread before the worker goes on.
@@ -71,6 +86,7 @@ Run runUpdate(const QString &path, const std::function<void(const QString &)> &h
     QObject::connect(
         worker, &UpdaterThread::updateStatusText, worker,
         [&](const QString &text) {
+            run.blocked = run.texts.isEmpty() ? blocksInterrupts() : run.blocked;
             run.texts << text;
             run.log << "t:" + text;
             if (hook)
@@ -94,7 +110,7 @@ Run runUpdate(const QString &path, const std::function<void(const QString &)> &h
     QObject::connect(worker, &UpdaterThread::finished, &thread, &QThread::quit);
     QObject::connect(worker, &UpdaterThread::finished, worker, &QObject::deleteLater);
     QSignalSpy stopped(&thread, &QThread::finished);
-    thread.start();
+    InterruptGuard::startBlocked(thread);
     if (!stopped.wait(60000))
         qFatal("the update did not end within a minute");
     return run;
@@ -111,6 +127,39 @@ void row(const char *name, const Components &components, const Settings &setting
 qint64 microseconds(const QString &traceLine)
 {
     return traceLine.section(' ', 0, 0).toLongLong();
+}
+
+std::atomic<int> signalsCaught{0};
+
+// SIGWINCH again and again at one thread, with a handler that does nothing and restarts no
+// call: every sleep of that thread ends early unless it sleeps on.
+struct SignalStream
+{
+    void start(pthread_t target)
+    {
+        struct sigaction action = {};
+        action.sa_handler = [](int) { ++signalsCaught; };
+        sigaction(SIGWINCH, &action, nullptr);
+        sender = std::thread([this, target] {
+            while (!stopped) {
+                pthread_kill(target, SIGWINCH);
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        });
+    }
+    void stop() // before the target thread ends
+    {
+        stopped = true;
+        if (sender.joinable())
+            sender.join();
+    }
+    std::atomic<bool> stopped{false};
+    std::thread sender;
+};
+
+QString reason(int error)
+{
+    return QString::fromLocal8Bit(strerror(error));
 }
 
 } // namespace
@@ -153,9 +202,10 @@ void TestUpdater::update_data()
          part("D", 0x200000, 0)},
         {}, done, "WWWW");
 
-    row("weak bit in the last byte of an odd length",
-        {withBytes(part("T", 0x40000, 1003), 1002, 1, '\0')},
-        {{"WEAK_BITS", bitAt(0x40000, 1002, 1)}}, done, "W", "weak bits injected", 1);
+    const Components weak{withBytes(part("T", 0x40000, 1003), 1002, 1, '\0')};
+    const QPair<QByteArray, QByteArray> weakBit{"WEAK_BITS", bitAt(0x40000, 1002, 1)};
+    row("weak bit in the last byte of an odd length", weak, {weakBit}, done, "W",
+        "weak bits injected", 1);
     // The refused read leaves the block unread: it must not pass for the image's zeros.
     row("refused read over a weak bit", {withBytes(part("Z", 0x40000, 8192), 5820, 1, '\0')},
         {{"WEAK_BITS", bitAt(0x40000, 5820, 0x10)}, {"READ_FAIL", "6"}}, done, "W",
@@ -164,9 +214,10 @@ void TestUpdater::update_data()
     // The refused block stays erased, which is its image; no later block may move.
     row("refused write", {withBytes(part("E", 0x40000, 8192), 3072, 1024, '\xFF')},
         {{"WRITE_FAIL", "4"}}, done, "W", "= -1 injected");
-    row("page that never verifies",
-        {withBytes(part("S", 0x40000, 0x30000), 0x100, 1, '\xFF'), part("N", 0x100000, 100)},
-        {{"STUCK_BITS", bitAt(0x40000, 0x100, 0x80)}}, "Error verifying Flash memory at 0x40000",
+    const Components stuck{withBytes(part("S", 0x40000, 0x30000), 0x100, 1, '\xFF'),
+                           part("N", 0x100000, 100)};
+    const QPair<QByteArray, QByteArray> stuckBit{"STUCK_BITS", bitAt(0x40000, 0x100, 0x80)};
+    row("page that never verifies", stuck, {stuckBit}, "Error verifying Flash memory at 0x40000",
         "?-", "stuck bits injected", 0, 3);
     row("erase refused in the second of three, after a copy", three,
         {{"ERASE_FAIL", "0x100000:1"}, {"copy", ""}}, "Error erasing page at 0x100000", "W?-",
@@ -174,12 +225,28 @@ void TestUpdater::update_data()
     row("flash read refused for the copy", three, {{"READ_FAIL", "3"}, {"copy", ""}},
         "Error reading Flash memory at 0x40800 for a copy. The flash was not changed.", "",
         "read .* injected");
-    row("flash node missing", three, {{"FLASH_NODE", "missing"}}, "Error opening /dev/tarn_flash",
-        "", "open = -1 missing");
+    row("flash node missing", three, {{"FLASH_NODE", "missing"}},
+        "Error opening /dev/tarn_flash: " + reason(ENOENT), "", "open = -1 missing");
+    // Nothing is written after a seek that failed: the node would be anywhere.
+    const QString seekError = "Error seeking Flash memory to 0x%1: " + reason(EIO);
+    const char *const seekFired = "lseek .* = -1 injected";
+    row("seek refused in the write stage", three, {{"LSEEK_FAIL", "3"}}, seekError.arg("100000"),
+        "W?-", seekFired);
+    row("seek refused in the read-back", three, {{"LSEEK_FAIL", "2"}}, seekError.arg("40000"),
+        "?--", seekFired);
+    row("seek refused before a word's rewrite", weak, {weakBit, {"LSEEK_FAIL", "3"}},
+        seekError.arg("403e8"), "?", seekFired);
+    row("seek refused before a page's rewrite", stuck, {stuckBit, {"LSEEK_FAIL", "3"}},
+        seekError.arg("40000"), "?-", seekFired);
+    row("erase refused in a page's repair", stuck, {stuckBit, {"ERASE_FAIL", "0x40000:3"}},
+        "Error erasing page at 0x40000", "?-", "ERASE.* injected");
+    // The flash needs the whole pause to program the word, however often the thread is woken.
+    row("signals at the worker through a word's rewrite", weak, {weakBit, {"signals", ""}}, done,
+        "W", "weak bits injected", 1);
     row("another update holds the flash", three, {{"held", ""}},
         "The flash memory is being updated by another program.", "");
-    row("image cut short during the update", three, {{"cut", ""}}, "Error reading update image %1",
-        "?--");
+    row("image cut short during the update", three, {{"cut", ""}},
+        "Error reading update image %1: a component's data is cut short", "?--");
     row("image rewritten in place during the update", three, {{"rewrite", ""}},
         "The update image %1 changed during the update.", "W?-");
     // The update has its own descriptor of the file: another file under the name changes nothing.
@@ -201,7 +268,8 @@ void TestUpdater::update_data()
     Components many;
     for (int i = 0; i < 257; ++i)
         many << part("M", 0, 0);
-    row("more than 256 components", many, {}, "Error reading update image %1", "");
+    row("more than 256 components", many, {},
+        "Error reading update image %1: it has more than 256 components", "");
 }
 
 void TestUpdater::update()
@@ -227,6 +295,8 @@ void TestUpdater::update()
     std::function<void()> atSecondVerify;
     QList<ComponentRecord> confirmed;
     auto copy = UpdaterThread::CopyMode::Skip;
+    SignalStream signalStream;
+    signalsCaught = 0;
     for (const auto &setting : settings) {
         if (setting.first == "held") {
             holder = open(flashNodePath, O_RDWR);
@@ -252,6 +322,14 @@ void TestUpdater::update()
         } else if (setting.first == "confirmed") {
             readImageComponents(path, confirmed);
             confirmed[1].version ^= 1;
+        } else if (setting.first == "signals") { // from the read-back on
+            hook = [&](const QString &text) {
+                if (text == QLatin1String("Verifying Flash memory...") &&
+                    !signalStream.sender.joinable())
+                    signalStream.start(pthread_self());
+                else if (text == done || text.startsWith(QLatin1String("Error")))
+                    signalStream.stop();
+            };
         } else if (setting.first == "copy") {
             copy = UpdaterThread::CopyMode::Save;
         } else {
@@ -267,8 +345,11 @@ void TestUpdater::update()
     }
     const Run run = runUpdate(path, hook, confirmed, copy);
     close(holder);
+    signalStream.stop();
+    QCOMPARE(signalsCaught > 0, settings.contains({"signals", ""}));
 
     QCOMPARE(run.finished, 1);
+    QVERIFY(run.blocked && !blocksInterrupts());
     QCOMPARE(run.texts.last(), lastText.replace(QLatin1String("%1"), path));
     QCOMPARE(run.texts.contains(done), lastText == done);
     QCOMPARE(device.trace("flash open$").size(), device.trace("flash close").size());

@@ -3,6 +3,7 @@
 
 #include "ImageItem.h"
 #include "ImageReader.h"
+#include "VisibleText.h"
 
 #include <QDebug>
 
@@ -42,7 +43,7 @@ void ImageInfoDialog::listComponents()
         row->setSizeHint(QSize(465, 128));
         ui->listWidget->insertItem(ui->listWidget->count(), row);
         auto *item = new ImageItem;
-        item->setFields(componentName(record), componentVersionText(record.version),
+        item->setFields(visibleText(componentName(record)), componentVersionText(record.version),
                         QString::number(record.minHW),
                         QStringLiteral("0x") + QString::number(record.flashAddress, 16),
                         QString::number(record.size));

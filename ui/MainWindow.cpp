@@ -10,6 +10,7 @@
 #include "TimeDisplay.h"
 #include "UpdateVerdict.h"
 #include "UpdaterThread.h"
+#include "VisibleText.h"
 #include "VorlanDriver.h"
 
 #include <QCloseEvent>
@@ -175,6 +176,7 @@ void MainWindow::startUpdate(const UpdateSession::Plan &plan)
         delete thread;
         ui->startUpdateButton->setEnabled(true);
         updateStatusText(refusal);
+        showVerdict(session->verdict()->text(), session->verdict()->alarming());
         return;
     }
     verdictIcon->clear();
@@ -210,6 +212,7 @@ void MainWindow::updateTotalProgress(int progress)
 
 void MainWindow::updateStatusText(QString text)
 {
+    text = visibleText(text);
     const QFontMetrics metrics = ui->statusLabel->fontMetrics();
     const int width = ui->statusLabel->contentsRect().width();
     // The texts come block by block: an ASCII text is first summed up from its letters' widths
@@ -253,14 +256,14 @@ void MainWindow::offerNextStep(const QString &title, QMessageBox::StandardButton
 {
     switch (session->nextStep()) {
     case UpdateSession::NextStep::UpdateWithoutCopy:
-        if (FlashQuestion::ask(this, QStringLiteral("No copy of the flash"), session->question(),
-                               QMessageBox::No))
+        if (FlashQuestion::ask(this, QStringLiteral("No copy of the flash"),
+                               visibleText(session->question()), QMessageBox::No))
             startUpdate(session->withoutCopy());
         return;
     case UpdateSession::NextStep::PutBack: {
         if (!session->wayBackCopy().isEmpty())
             ui->filenameLineEdit->setText(session->wayBackCopy());
-        if (!FlashQuestion::ask(this, title, session->question(), defaultButton))
+        if (!FlashQuestion::ask(this, title, visibleText(session->question()), defaultButton))
             return;
         UpdateSession::Plan plan;
         QString refusal;
@@ -283,7 +286,7 @@ void MainWindow::showVerdict(const QString &text, bool alarming)
     verdictIcon->setPixmap(style()->standardIcon(icon).pixmap(size, size));
     verdictLabel->setStyleSheet(
         alarming ? QStringLiteral("QLabel { color: #b00000; font-weight: bold; }") : QString());
-    verdictLabel->setText(text);
+    verdictLabel->setText(visibleText(text));
     // Measured once the status bar has its width: a window that is still being built would
     // take the label's first, narrow width and grow far too tall.
     QTimer::singleShot(0, this, &MainWindow::fitVerdict);

@@ -1,10 +1,11 @@
 #include "AtomicFile.h"
 
+#include "SystemError.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,7 +52,7 @@ bool AtomicFile::open()
     if (fd < 0) {
         const int reason = errno;
         temporary.clear();
-        return fail(QString::fromLocal8Bit(std::strerror(reason)));
+        return fail(systemErrorText(reason));
     }
     return true;
 }
@@ -64,7 +65,7 @@ bool AtomicFile::write(const QByteArray &bytes)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return fail(QString::fromLocal8Bit(std::strerror(n < 0 ? errno : ENOSPC)));
+            return fail(systemErrorText(n < 0 ? errno : ENOSPC));
         done += n;
     }
     hash.addData(bytes);
@@ -76,15 +77,15 @@ bool AtomicFile::commit()
 {
     const int dirFd = folder.descriptor(place);
     if (fsync(fd) != 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+        return fail(systemErrorText(errno));
     const int closed = close(fd);
     fd = -1;
     if (closed != 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+        return fail(systemErrorText(errno));
     if (renameat(dirFd, temporary.constData(), dirFd, QFile::encodeName(name).constData()) != 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+        return fail(systemErrorText(errno));
     temporary.clear();
     if (!folder.sync(place))
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+        return fail(systemErrorText(errno));
     return true;
 }

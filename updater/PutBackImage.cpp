@@ -99,9 +99,10 @@ bool PutBackImage::build(const StateFolder &folder, const FlashJournal &journal,
         struct stat info;
         QFile file;
         QList<ComponentRecord> blocks;
+        QString readProblem;
         if (fd < 0 || (fds.append(fd), fstat(fd, &info) != 0) || !S_ISREG(info.st_mode) ||
             info.st_size != copy.size || !file.open(fd, QIODevice::ReadOnly) ||
-            readImageComponents(file, blocks) != 0) {
+            readImageComponents(file, blocks, &readProblem) != 0) {
             closeAll();
             return false;
         }

@@ -1,21 +1,17 @@
 #include "StateFolder.h"
 
+#include "SystemError.h"
+
 #include <QDir>
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 QByteArray encoded(const QString &name)
 {
@@ -27,7 +23,7 @@ QString untrusted(int fd, const QString &path)
 {
     struct stat info;
     if (fstat(fd, &info) != 0)
-        return QStringLiteral("%1 cannot be examined: %2").arg(path, systemReason(errno));
+        return QStringLiteral("%1 cannot be examined: %2").arg(path, systemErrorText(errno));
     if (info.st_uid != geteuid())
         return QStringLiteral("%1 belongs to user %2, not to user %3")
             .arg(path)
@@ -48,7 +44,7 @@ int openFolder(int parent, const QString &name, const QString &path, bool follow
     int fd = openat(parent, bytes.constData(), flags);
     if (fd < 0 && errno == ENOENT) {
         if (mkdirat(parent, bytes.constData(), 0700) != 0 && errno != EEXIST) {
-            *problem = QStringLiteral("%1 cannot be made: %2").arg(path, systemReason(errno));
+            *problem = QStringLiteral("%1 cannot be made: %2").arg(path, systemErrorText(errno));
             return -1;
         }
         fd = openat(parent, bytes.constData(), flags);
@@ -61,8 +57,9 @@ int openFolder(int parent, const QString &name, const QString &path, bool follow
                       S_ISLNK(info.st_mode)
                 : false;
         const int error = errno;
-        *problem = link ? QStringLiteral("%1 is a symbolic link").arg(path)
-                        : QStringLiteral("%1 cannot be opened: %2").arg(path, systemReason(error));
+        *problem =
+            link ? QStringLiteral("%1 is a symbolic link").arg(path)
+                 : QStringLiteral("%1 cannot be opened: %2").arg(path, systemErrorText(error));
         return -1;
     }
     *problem = untrusted(fd, path);
@@ -96,7 +93,7 @@ StateFolder::StateFolder()
     int fd = inHome ? open(encoded(start).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
                     : openFolder(AT_FDCWD, start, start, true, &problem);
     if (fd < 0 && problem.isEmpty())
-        problem = QStringLiteral("%1 cannot be opened: %2").arg(start, systemReason(errno));
+        problem = QStringLiteral("%1 cannot be opened: %2").arg(start, systemErrorText(errno));
     QString path = start;
     for (int i = 0; fd >= 0 && i < levels.size(); ++i) {
         path += QLatin1Char('/') + levels[i];
@@ -144,7 +141,7 @@ StateFolder::Read StateFolder::read(Place place, const QString &name, qint64 lim
         if (errno == ENOENT)
             return Read::Missing;
         *reason = errno == ELOOP ? QStringLiteral("%1 is a symbolic link").arg(path)
-                                 : QStringLiteral("%1: %2").arg(path, systemReason(errno));
+                                 : QStringLiteral("%1: %2").arg(path, systemErrorText(errno));
         return Read::Refused;
     }
     struct stat info;

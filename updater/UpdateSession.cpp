@@ -28,20 +28,24 @@ UpdateSession::~UpdateSession() = default;
 
 bool UpdateSession::prepare(UpdaterThread *worker, const Plan &plan, QString *refusal)
 {
-    Q_UNUSED(refusal);
     last = plan;
     started = true;
+    // An update that a signal could cut short does not start.
+    *refusal = interruptGuard->hold();
+    if (!refusal->isEmpty()) {
+        updateVerdict->noteRefused(*refusal);
+        return false;
+    }
     worker->setConfirmedComponents(plan.components);
     worker->setCopyMode(plan.copyMode);
     updateVerdict->follow(worker, plan.components);
     shutdownInhibitor->acquire();
-    interruptGuard->hold();
     return true;
 }
 
 void UpdateSession::start(QThread *thread)
 {
-    thread->start();
+    InterruptGuard::startBlocked(*thread);
 }
 
 bool UpdateSession::end()

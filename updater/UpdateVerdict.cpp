@@ -5,6 +5,7 @@
 #include "ImageReader.h"
 #include "StateFolder.h"
 #include "UpdaterThread.h"
+#include "VisibleText.h"
 
 #include <QDebug>
 
@@ -38,6 +39,13 @@ void UpdateVerdict::follow(UpdaterThread *worker, const QList<ComponentRecord> &
         Qt::DirectConnection);
 }
 
+void UpdateVerdict::noteRefused(const QString &status)
+{
+    UpdateOutcome outcome;
+    outcome.status = status;
+    noteEnd(outcome);
+}
+
 void UpdateVerdict::noteEnd(const UpdateOutcome &outcome)
 {
     const StateFolder folder;
@@ -53,7 +61,7 @@ void UpdateVerdict::noteEnd(const UpdateOutcome &outcome)
     updater = journal.updatingElsewhere() ? journal.process.pid : 0;
     // One line for a terminal or a journal, also when nobody sees the window any more. It is
     // written before those waiting for the end wake up, since one of them may end the process.
-    qInfo().noquote() << describe();
+    qInfo().noquote() << visibleText(describe());
     ended.wakeAll();
 }
 

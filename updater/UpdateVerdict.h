@@ -25,6 +25,8 @@ public:
     // "KERN (2 of 3, at 0x200000)", or "0x200000 (2 of 3)" for a component without a readable
     // name: the kth of the components, from 1.
     static QString componentAt(const QList<ComponentRecord> &components, int k);
+    // An update that was refused, with this status text, before a worker could start.
+    void noteRefused(const QString &status);
 
     bool running() const;
     // Blocks until the update that is followed has ended; false when none was started.

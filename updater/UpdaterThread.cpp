@@ -2,11 +2,14 @@
 
 #include "AtomicFile.h"
 #include "FlashCopies.h"
+#include "FlashNode.h"
 #include "ImageChecks.h"
 #include "ImageReader.h"
 #include "ImageWriter.h"
 #include "InstalledVersions.h"
 #include "NodePermission.h"
+#include "StateFolder.h"
+#include "SystemError.h"
 #include "UpdateProgress.h"
 #include "UpdateVerdict.h"
 #include "VorlanDriver.h"
@@ -19,9 +22,7 @@
 #include <QtEndian>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
+#include <ctime>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -34,7 +35,7 @@
 namespace {
 
 constexpr u_int32_t transferBlockSize = 1024;
-constexpr useconds_t wordRepairPause = 50000;
+constexpr long wordRepairPauseNs = 50000000;
 // A page that still differs after this many erase-and-rewrites will not get better.
 constexpr int pageRepairLimit = 3;
 
@@ -70,39 +71,19 @@ bool readComponentData(QFile &image, u_int32_t fileOffset, u_int32_t length, cha
     return whole;
 }
 
-// The node may take or deliver fewer bytes than asked for; the rest is asked for again until
-// it refuses. A request is made even for no bytes at all. Returns the bytes transferred.
-template <typename Byte, typename Transfer>
-size_t transferAll(Byte *data, size_t count, Transfer transfer)
+// Why a read of a component's data from the image did not deliver all of it.
+QString dataReadProblem(const QFile &image)
 {
-    size_t done = 0;
-    do {
-        const ssize_t n = transfer(data + done, count - done);
-        if (n <= 0)
-            break;
-        done += size_t(n);
-    } while (done < count);
-    return done;
-}
-
-bool writeAll(int fd, const char *data, size_t count)
-{
-    const auto writeSome = [fd](const char *at, size_t n) { return write(fd, at, n); };
-    return transferAll(data, count, writeSome) == count;
-}
-
-// Reads until count bytes have arrived or the node refuses; returns how many arrived.
-size_t readUpTo(int fd, char *data, size_t count)
-{
-    const auto readSome = [fd](char *at, size_t n) { return read(fd, at, n); };
-    return transferAll(data, count, readSome);
+    return image.error() == QFileDevice::NoError
+               ? QStringLiteral("a component's data is cut short")
+               : QStringLiteral("it cannot be read: ") + image.errorString();
 }
 
 // Reads flash content; bytes that could not be read are set to differ from the image, so that
 // an unread word can never pass for a correct one. Returns whether every byte was read.
-bool readFlash(int fd, char *flash, const char *image, size_t count)
+bool readFlash(FlashNode &node, char *flash, const char *image, size_t count)
 {
-    const size_t done = readUpTo(fd, flash, count);
+    const size_t done = node.readUpTo(flash, count);
     for (size_t i = done; i < count; ++i)
         flash[i] = char(~image[i]);
     return done == count;
@@ -119,16 +100,18 @@ u_int32_t wordAt(const char *buffer, u_int32_t offset, u_int32_t count)
     return qFromLittleEndian<quint32>(bytes);
 }
 
-// Holds the flash node open; closed on every way out, an exception's included.
-struct FlashNode
+// The time the flash needs to program a word, in full: a signal that wakes the thread early
+// does not cut it short.
+void pauseForProgramming()
 {
-    int fd = open(flashNodePath, O_RDWR);
-    ~FlashNode()
-    {
-        if (fd >= 0)
-            close(fd);
+    timespec deadline;
+    clock_gettime(CLOCK_MONOTONIC, &deadline);
+    deadline.tv_nsec += wordRepairPauseNs;
+    deadline.tv_sec += deadline.tv_nsec / 1000000000;
+    deadline.tv_nsec %= 1000000000;
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
     }
-};
+}
 
 } // namespace
 
@@ -173,7 +156,7 @@ bool UpdaterThread::allocated(const void *buffer)
 bool UpdaterThread::readImage(QFile &image, u_int32_t fileOffset, u_int32_t length, char *buffer)
 {
     if (!readComponentData(image, fileOffset, length, buffer)) {
-        emit updateStatusText(imageReadError(filename));
+        emit updateStatusText(imageReadError(filename, dataReadProblem(image)));
         return false;
     }
     const auto first = checksums.constFind(fileOffset);
@@ -185,30 +168,48 @@ bool UpdaterThread::readImage(QFile &image, u_int32_t fileOffset, u_int32_t leng
     return true;
 }
 
+// Every transfer after a failed seek would land at a wrong place: the component fails instead.
+bool UpdaterThread::seekFlash(FlashNode &node, u_int32_t address)
+{
+    if (node.seek(address))
+        return true;
+    const int error = errno;
+    emit updateStatusText(QStringLiteral("Error seeking Flash memory to 0x%1: %2")
+                              .arg(hex(address), systemErrorText(error)));
+    return false;
+}
+
 // Moves length bytes through the node in transfer blocks from the flash address, with one seek
 // for the whole run, and announces each whole block. A block that did not go through whole
-// would leave the node's position short, so the next block seeks to its own address.
-void UpdaterThread::transferBlocks(int fd, u_int32_t address, u_int32_t length, int stage,
+// would leave the node's position short, so the next block seeks to its own address. False
+// when a seek failed.
+bool UpdaterThread::transferBlocks(int fd, u_int32_t address, u_int32_t length, int stage,
                                    const QString &announcement,
                                    const std::function<bool(u_int32_t, u_int32_t)> &transfer)
 {
-    lseek(fd, address, SEEK_SET);
+    FlashNode node(fd);
+    if (!seekFlash(node, address))
+        return false;
     const u_int32_t blocks = length / transferBlockSize;
     for (u_int32_t k = 0; k < blocks; ++k) {
         const u_int32_t offset = k * transferBlockSize;
         reportProgress(stage, float(k) / float(blocks));
-        if (!transfer(offset, transferBlockSize))
-            lseek(fd, address + offset + transferBlockSize, SEEK_SET);
+        if (!transfer(offset, transferBlockSize) &&
+            !seekFlash(node, address + offset + transferBlockSize))
+            return false;
         emit updateStatusText(announcement + hex(address + offset));
     }
     const u_int32_t rest = blocks * transferBlockSize;
+    // What the last transfer missed shows in the comparison.
     transfer(rest, length - rest);
+    return true;
 }
 
 int UpdaterThread::unlockFlash(int fd)
 {
     qDebug() << "int UpdaterThread::unlockFlash(int)";
-    const int result = ioctl(fd, IOCTL_FLASH_UNLOCK, unlockToken);
+    FlashNode node(fd);
+    const int result = node.unlock();
     if (result < 0)
         emit updateStatusText(QStringLiteral("Error unlocking Flash memory."));
     return result;
@@ -217,12 +218,13 @@ int UpdaterThread::unlockFlash(int fd)
 int UpdaterThread::eraseFlash(int fd, u_int32_t address, u_int32_t length)
 {
     qDebug() << "int UpdaterThread::eraseFlash(int, u_int32_t, u_int32_t)";
+    FlashNode node(fd);
     const u_int32_t pages = pagesIn(length);
     for (u_int32_t k = 0; k < pages; ++k) {
         const u_int32_t page = address + k * flashPageSize;
         reportProgress(0, float(k) / float(pages));
         emit updateStatusText(QStringLiteral("Erasing page at 0x") + hex(page));
-        const int result = ioctl(fd, IOCTL_FLASH_ERASE, page);
+        const int result = node.erase(page);
         if (result < 0) {
             emit updateStatusText(QStringLiteral("Error erasing page at 0x") + hex(page));
             return result;
@@ -245,11 +247,13 @@ int UpdaterThread::writeToFlash(int fd, QFile &file, u_int32_t fileOffset, u_int
     if (!allocated(buffer.get()) || !readImage(file, fileOffset, length, buffer.get()))
         return -1;
     const char *const data = buffer.get();
-    transferBlocks(fd, address, length, 1, QStringLiteral("Writing to Flash memory at 0x"),
-                   [fd, data](u_int32_t offset, u_int32_t count) {
-                       return writeAll(fd, data + offset, count);
-                   });
-    return 0;
+    FlashNode node(fd);
+    const bool written =
+        transferBlocks(fd, address, length, 1, QStringLiteral("Writing to Flash memory at 0x"),
+                       [&node, data](u_int32_t offset, u_int32_t count) {
+                           return node.writeAll(data + offset, count);
+                       });
+    return written ? 0 : -1;
 }
 
 // The image is read once per call, and every pass compares with those bytes.
@@ -269,6 +273,7 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
     char *const flash = flashBuffer.get();
     if (!readImage(file, fileOffset, length, image))
         return -1;
+    FlashNode node(fd);
     // The last unit holds the 1 to 3 bytes of a length that is not a multiple of 4.
     const u_int32_t words = (length + 3) / 4;
     QVector<int> repairsOfPage(int(pagesIn(length)), 0);
@@ -276,10 +281,12 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
     for (;;) {
         currentStage = Stage::ReadingBack;
         reportProgress(2, 0.0f);
-        transferBlocks(fd, address, length, 2, QStringLiteral("Reading from Flash memory at 0x"),
-                       [fd, image, flash](u_int32_t offset, u_int32_t count) {
-                           return readFlash(fd, flash + offset, image + offset, count);
-                       });
+        if (!transferBlocks(fd, address, length, 2,
+                            QStringLiteral("Reading from Flash memory at 0x"),
+                            [&node, image, flash](u_int32_t offset, u_int32_t count) {
+                                return readFlash(node, flash + offset, image + offset, count);
+                            }))
+            return -1;
         currentStage = Stage::Comparing;
         emit updateStatusText(QStringLiteral("Verifying Flash memory content."));
 
@@ -300,18 +307,22 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
             qDebug() << "Trying to repair things...";
             // Programming only clears bits: a word that lacks a 1 bit it needs wants an erase.
             if ((expected & found) == expected) {
+                if (!seekFlash(node, address + offset))
+                    return -1;
                 emit updateStatusText(QStringLiteral("Writing to Flash memory at 0x") +
                                       hex(offset));
-                lseek(fd, address + offset, SEEK_SET);
-                writeAll(fd, image + offset, count);
-                usleep(wordRepairPause);
-                lseek(fd, address + offset, SEEK_SET);
-                char check[4];
-                readFlash(fd, check, image + offset, count);
-                const u_int32_t checkWord = wordAt(check, 0, count);
-                qDebug() << QStringLiteral("Check: ") + hex(checkWord);
-                if (checkWord == expected)
-                    continue;
+                // A rewrite that the node refuses leaves only the erase.
+                if (node.writeAll(image + offset, count)) {
+                    pauseForProgramming();
+                    if (!seekFlash(node, address + offset))
+                        return -1;
+                    char check[4];
+                    readFlash(node, check, image + offset, count);
+                    const u_int32_t checkWord = wordAt(check, 0, count);
+                    qDebug() << QStringLiteral("Check: ") + hex(checkWord);
+                    if (checkWord == expected)
+                        continue;
+                }
             }
             int &repairs = repairsOfPage[int(offset / flashPageSize)];
             if (repairs == pageRepairLimit) {
@@ -320,7 +331,8 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
                 return -1;
             }
             ++repairs;
-            repairPage(fd, image, address, offset);
+            if (!repairPage(fd, image, address, offset))
+                return -1;
             break;
         }
         if (w == words)
@@ -328,20 +340,28 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
     }
 }
 
-// Erases the page that holds the component offset and writes it again from the image.
-void UpdaterThread::repairPage(int fd, const char *fileBuffer, u_int32_t address, u_int32_t offset)
+// Erases the page that holds the component offset and writes it again from the image. False
+// when the page could not be erased or reached.
+bool UpdaterThread::repairPage(int fd, const char *fileBuffer, u_int32_t address, u_int32_t offset)
 {
     qDebug() << "**************************************";
+    FlashNode node(fd);
     const u_int32_t pageOffset = offset & ~(flashPageSize - 1);
     const u_int32_t page = address + pageOffset;
     qDebug() << QStringLiteral("Erasing page at 0x") + hex(page);
     emit updateStatusText(QStringLiteral("Erasing page at 0x") + hex(page));
-    ioctl(fd, IOCTL_FLASH_ERASE, page);
+    if (node.erase(page) < 0) {
+        emit updateStatusText(QStringLiteral("Error erasing page at 0x") + hex(page));
+        return false;
+    }
+    if (!seekFlash(node, page))
+        return false;
     emit updateStatusText(QStringLiteral("Writing to Flash memory at 0x") + hex(page));
-    lseek(fd, page, SEEK_SET);
     qDebug() << QStringLiteral("Writing Flash page at 0x") + hex(pageOffset);
-    writeAll(fd, fileBuffer + pageOffset, flashPageSize);
+    // Whatever the page did not take, the next pass finds and repairs again.
+    static_cast<void>(node.writeAll(fileBuffer + pageOffset, flashPageSize));
     qDebug() << "-----------------------------------\n\n";
+    return true;
 }
 
 void UpdaterThread::end(UpdateOutcome::Result outcome, const QString &status)
@@ -380,10 +400,12 @@ void UpdaterThread::run()
 {
     QFile image;
     QList<ComponentRecord> components;
-    const int readResult =
-        openImageFile(image, filename) ? readImageComponents(image, components) : -1;
+    QString readProblem;
+    const int readResult = openImageFile(image, filename, &readProblem)
+                               ? readImageComponents(image, components, &readProblem)
+                               : -1;
     // An image that cannot be used must leave the flash exactly as it is.
-    const QString problem = imageProblem(filename, readResult, components);
+    const QString problem = imageProblem(filename, readResult, readProblem, components);
     if (!problem.isEmpty())
         return end(UpdateOutcome::Refused, problem);
     if (confirmed && components != *confirmed)
@@ -391,7 +413,7 @@ void UpdaterThread::run()
                    QStringLiteral("The update image changed after it was shown. Check it and "
                                   "press Update again."));
     if (!fingerprint(image, components))
-        return end(UpdateOutcome::Refused, imageReadError(filename));
+        return end(UpdateOutcome::Refused, imageReadError(filename, dataReadProblem(image)));
     // The record and the copies decide what is written back one day: a folder that anyone
     // else could change is not used, and then nothing is done.
     const StateFolder folder;
@@ -399,17 +421,25 @@ void UpdaterThread::run()
         return end(UpdateOutcome::Refused, folder.problem());
 
     FlashNode node;
-    if (node.fd < 0) {
-        QString text = QStringLiteral("Error opening ") + QLatin1String(flashNodePath);
-        if (errno == EACCES || errno == EPERM)
-            text += QStringLiteral(": permission denied. ") + nodePermissionAdvice();
+    if (!node.open(FlashNode::Access::ReadWrite)) {
+        const int error = errno;
+        QString text = QStringLiteral("Error opening %1: %2")
+                           .arg(QLatin1String(flashNodePath), systemErrorText(error));
+        if (error == EACCES || error == EPERM)
+            text += QStringLiteral(". ") + nodePermissionAdvice();
         return end(UpdateOutcome::NoDevice, text);
     }
     // Two updates interleaved on one flash would each end in "Done" over a mix of both images.
-    if (flock(node.fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
-        return end(UpdateOutcome::Busy,
-                   QStringLiteral("The flash memory is being updated by another program."));
-    update(node.fd, image, components, folder);
+    if (!node.lockExclusive()) {
+        const int error = errno;
+        if (error == EWOULDBLOCK)
+            return end(UpdateOutcome::Busy,
+                       QStringLiteral("The flash memory is being updated by another program."));
+        return end(UpdateOutcome::Refused,
+                   QStringLiteral("Error locking %1: %2")
+                       .arg(QLatin1String(flashNodePath), systemErrorText(error)));
+    }
+    update(node.descriptor(), image, components, folder);
 }
 
 void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &components,
@@ -543,7 +573,7 @@ bool UpdaterThread::saveCopy(int fd, const StateFolder &folder,
     emit updateStatusText(QStringLiteral("Saving a copy of the flash to %1...").arg(path));
 
     AtomicFile file(folder, StateFolder::Copies, name);
-    u_int32_t unread = 0;
+    std::optional<u_int32_t> unread;
     QString problem;
     if (blocks.size() > ImageFormat::componentLimit) {
         problem =
@@ -551,12 +581,12 @@ bool UpdaterThread::saveCopy(int fd, const StateFolder &folder,
     } else if (!file.open()) {
         problem = file.errorString();
     } else if (!copyPages(fd, blocks, file, &unread)) {
-        if (unread == 0) {
+        if (!unread) {
             problem = file.errorString();
         } else {
             end(UpdateOutcome::Refused, QStringLiteral("Error reading Flash memory at 0x%1 for a "
                                                        "copy. The flash was not changed.")
-                                            .arg(hex(unread)));
+                                            .arg(hex(*unread)));
             return false;
         }
     } else if (!file.commit()) {
@@ -577,10 +607,11 @@ bool UpdaterThread::saveCopy(int fd, const StateFolder &folder,
 
 // Streams the pages into the copy one at a time, in transfer blocks as the read-back reads, so
 // it costs no more memory than one page. False with the address when the flash cannot be read,
-// with 0 when the file cannot be written.
+// without one when the file cannot be written.
 bool UpdaterThread::copyPages(int fd, const QList<ComponentRecord> &blocks, AtomicFile &file,
-                              u_int32_t *unread)
+                              std::optional<u_int32_t> *unread)
 {
+    FlashNode node(fd);
     quint64 total = 0;
     for (const ComponentRecord &block : blocks)
         total += block.dataLength();
@@ -591,10 +622,13 @@ bool UpdaterThread::copyPages(int fd, const QList<ComponentRecord> &blocks, Atom
         const bool last = i == blocks.size() - 1;
         if (!file.write(blockHeader(block, last ? 0 : block.size)))
             return false;
-        lseek(fd, block.flashAddress, SEEK_SET);
+        if (!node.seek(block.flashAddress)) {
+            *unread = block.flashAddress;
+            return false;
+        }
         for (u_int32_t offset = 0; offset < block.dataLength(); offset += flashPageSize) {
             for (u_int32_t at = 0; at < flashPageSize; at += transferBlockSize) {
-                if (readUpTo(fd, page.data() + at, transferBlockSize) != transferBlockSize) {
+                if (node.readUpTo(page.data() + at, transferBlockSize) != transferBlockSize) {
                     *unread = block.flashAddress + offset + at;
                     return false;
                 }

@@ -15,6 +15,7 @@
 #include <optional>
 
 class AtomicFile;
+class FlashNode;
 class QFile;
 class StateFolder;
 
@@ -90,12 +91,13 @@ private:
     bool saveCopy(int fd, const StateFolder &folder, const QList<ComponentRecord> &components,
                   const QList<u_int32_t> &pages, FlashJournal::Copy *saved);
     bool copyPages(int fd, const QList<ComponentRecord> &blocks, AtomicFile &file,
-                   u_int32_t *unread);
+                   std::optional<u_int32_t> *unread);
     void end(UpdateOutcome::Result outcome, const QString &status);
-    void transferBlocks(int fd, u_int32_t address, u_int32_t length, int stage,
+    bool seekFlash(FlashNode &node, u_int32_t address);
+    bool transferBlocks(int fd, u_int32_t address, u_int32_t length, int stage,
                         const QString &announcement,
                         const std::function<bool(u_int32_t offset, u_int32_t count)> &transfer);
-    void repairPage(int fd, const char *fileBuffer, u_int32_t address, u_int32_t offset);
+    bool repairPage(int fd, const char *fileBuffer, u_int32_t address, u_int32_t offset);
     bool allocated(const void *buffer);
     bool readImage(QFile &image, u_int32_t fileOffset, u_int32_t length, char *buffer);
 
