@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 
+class FlashVerifier;
 class UpdateRun;
 class UpdateVerdict;
 
@@ -30,6 +31,9 @@ private:
     bool confirmed(int count);
     int finish(const QList<ComponentRecord> &components, bool interrupted);
     void list(const QString &image, const QList<ComponentRecord> &components);
+    int verify();
+    bool alreadyHeld();
+    void showComparisons(const FlashVerifier &verifier);
 
     Invocation invocation;
     Console console;

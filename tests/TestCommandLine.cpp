@@ -29,6 +29,10 @@ const QString failed = QStringLiteral(
 const QString busy = QStringLiteral(
     "Another program is updating the flash. Do not restart the computer before it has finished.");
 const QString offPage = "Component at 0x10000 does not start on a flash page.";
+const QString matches = "The flash holds this image: every component matches.";
+const QString differs =
+    "The flash does not hold this image: component KERN (2 of 2, at 0x100000) differs.";
+const QString notCompared = "The flash was not compared with this image.";
 
 QString json(const QString &outcome, QString text, const QString &copy = {},
              const QString &component = {})
@@ -55,7 +59,9 @@ private slots:
 
 void TestCommandLine::outcome_data()
 {
-    // The simulator's settings until a restore, "held" (the flash) and "terminal" (for the runs).
+    // The simulator's settings until a restore, "held" (the flash), "terminal" (for the runs),
+    // "holding" (the flash holds the image, with the byte at the address given inverted) and
+    // "untraced" (what the simulator's trace must not show).
     QTest::addColumn<Settings>("settings");
     QTest::addColumn<Runs>("runs");
     QTest::addColumn<bool>("holdsImage"); // or else the flash is as it was before the row
@@ -68,7 +74,8 @@ void TestCommandLine::outcome_data()
     QTest::newRow("image refused")
         << Settings{}
         << Runs{{"update %3 --yes", 2, {offPage, unchanged}},
-                {"update %3 --yes --json", 2, {json("unchanged", unchanged)}}}
+                {"update %3 --yes --json", 2, {json("unchanged", unchanged)}},
+                {"verify %3", 2, {offPage, notCompared}}}
         << false;
     QTest::newRow("erase refused, then restored")
         << Settings{{"ERASE_FAIL", "0x100000:1"}}
@@ -78,18 +85,22 @@ void TestCommandLine::outcome_data()
     QTest::newRow("erase refused, then restored, json")
         << Settings{{"ERASE_FAIL", "0x100000:1"}}
         << Runs{{"--json update %1 --yes", 1, {json("failed", failed, "%2", "KERN")}},
+                {"--json verify %1", 1, {R"(,"differing":1,"unfinished":true})"}},
                 {"--json restore --yes", 0, {json("written", written)}}}
         << false;
     QTest::newRow("driver missing")
         << Settings{{"FLASH_NODE", "missing"}, {"MAILBOX", "missing"}}
         << Runs{{"update %1 --yes", 3, {"Error opening /dev/tarn_flash", unchanged}},
                 {"--json update %1 --yes", 3, {json("unchanged", unchanged)}},
+                {"verify %1", 3, {"Error opening /dev/tarn_flash", notCompared}},
                 {"versions", 3, {"The VORLAN driver cannot be reached through /dev/tarn_mailbox."}}}
         << false;
     QTest::newRow("flash held by another program")
         << Settings{{"held", ""}}
         << Runs{{"update %1 --yes", 4, {"being updated by another program.", busy}},
-                {"--json update %1 --yes", 4, {json("unchanged", busy)}}}
+                {"--json update %1 --yes", 4, {json("unchanged", busy)}},
+                {"verify %1", 4, {"being updated by another program.", "image: another program"}},
+                {"update --if-needed %1 --yes", 4, {busy}}}
         << false;
     QTest::newRow("no terminal to ask on")
         << Settings{}
@@ -107,8 +118,37 @@ void TestCommandLine::outcome_data()
                 {"info %3", 2, {"An update would refuse this image: " + offPage}},
                 {"copies", 0, {"No copy of the flash has been saved"}},
                 {"--version", 0, {"vorlan-flash 1.1\n"}},
-                {"update", 64, {"Wrong number of arguments for update.\n\nUsage: vorlan-flash"}}}
+                {"update", 64, {"Wrong number of arguments for update.\n\nUsage: vorlan-flash"}},
+                {"info %1 --if-needed", 64, {"--if-needed applies to update only."}}}
         << false;
+    QTest::newRow("verify, every component matches")
+        << Settings{{"holding", "0"},
+                    {"SHORT_READ", "3"},
+                    {"untraced", "FLASH_UNLOCK|ERASE|write|flash open$"}}
+        << Runs{{"verify %1", 0, {"BOOT at 0x40000 matches the image.\nComponent KERN", matches}},
+                {"--json verify %1",
+                 0,
+                 {R"({"event":"match","name":"KERN","address":"0x100000","matches":true,)"
+                  R"("firstDifference":null})",
+                  R"({"event":"verdict","outcome":"matches","text":")" + matches +
+                      R"(","component":null,"differing":0,"unfinished":false})"}},
+                {"update --if-needed %1", 0, {"matches the image.\nThe flash already holds"}}}
+        << true;
+    QTest::newRow("update if needed after an update that did not finish")
+        << Settings{{"holding", "0"}, {"ERASE_FAIL", "0x100000:1"}}
+        << Runs{{"update %1 --yes", 1, {"Update failed at component KERN"}},
+                {"update --if-needed %1 --yes", 1, {"did not finish", "failed at component KERN"}}}
+        << true;
+    QTest::newRow("verify, one byte differs in the last component")
+        << Settings{{"holding", "0x130d3f"}}
+        << Runs{{"verify %1", 1, {"KERN at 0x100000 differs from the image at 0x130d3f.", differs}},
+                {"--json verify %1",
+                 1,
+                 {R"("matches":false,"firstDifference":"0x130d3f"})",
+                  R"({"event":"verdict","outcome":"differs","text":")" + differs +
+                      R"(","component":"KERN","differing":1,"unfinished":false})"}},
+                {"update %1 --if-needed --yes", 0, {"differs from the image", written}}}
+        << true;
 }
 
 void TestCommandLine::outcome()
@@ -125,13 +165,23 @@ void TestCommandLine::outcome()
     const QString bad = device.makeImage({{"U", 0, 0x10000, 0, componentData(100)}}, "u.tarnru");
     QFile holder("/dev/tarn_flash");
     bool terminal = false;
+    QString untraced = "(?!)";
     for (const auto &setting : settings) {
         if (setting.first == "held")
             QVERIFY(holder.open(QIODevice::ReadWrite) &&
                     flock(holder.handle(), LOCK_EX | LOCK_NB) == 0);
         else if (setting.first == "terminal")
             terminal = true;
-        else
+        else if (setting.first == "untraced")
+            untraced = setting.second;
+        else if (setting.first == "holding") {
+            QByteArray flash = QByteArray(before)
+                                   .replace(0x40000, 70000, components[0].data)
+                                   .replace(0x100000, 200000, components[1].data);
+            const int inverted = setting.second.toInt(nullptr, 16);
+            flash[inverted] = char(~flash[inverted]);
+            device.setFlash(flash);
+        } else
             device.set(setting.first.constData(), setting.second);
     }
 
@@ -169,6 +219,7 @@ void TestCommandLine::outcome()
     const QByteArray flash = device.flash();
     const bool holding = flash.mid(0x40000, 70000) == components[0].data &&
                          flash.mid(0x100000, 200000) == components[1].data;
+    QVERIFY2(device.trace(untraced).isEmpty(), qPrintable(device.trace(untraced).join('\n')));
     QFETCH(bool, holdsImage);
     QVERIFY2(holdsImage ? holding : flash == before, "the flash holds other bytes than expected");
 }
