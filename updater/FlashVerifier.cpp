@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -113,8 +114,9 @@ bool FlashVerifier::compare(int fd, QFile &image, Comparison &comparison)
             return false;
         const u_int32_t arrived = readFlash(fd, found.data(), count);
         const char *first = expected.constData();
-        const char *mismatch = std::mismatch(first, first + arrived, found.constData()).first;
-        if (mismatch != first + count) {
+        // The whole page at once first: only a page that differs is searched byte by byte.
+        if (arrived != count || std::memcmp(first, found.constData(), count) != 0) {
+            const char *mismatch = std::mismatch(first, first + arrived, found.constData()).first;
             comparison.firstDifference = qint64(c.flashAddress) + done + (mismatch - first);
             return true;
         }
