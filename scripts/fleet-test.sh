@@ -26,7 +26,8 @@ head -c $size /dev/urandom >"$tmp/app.bin"
 build/tools/vorlan-mkimage "$tmp/fleet.tarnru" "APP:1.0.0.1:$address:0:$tmp/app.bin" >/dev/null
 
 # Writes the inventory: every host on this machine, with its own flash, state folder, trace and
-# remote image. The arguments are NAME=JSON-MEMBERS: more simulator settings for that host.
+# remote image. Each argument is HOST=SETTINGS: more simulator settings for that host, as
+# members of a YAML flow mapping.
 inventory() {
     {
         echo "vorlan:"
@@ -52,8 +53,8 @@ inventory() {
     } >"$tmp/inventory.yml"
 }
 # Runs the playbook from $tmp, so that the report goes to its default place there, with the
-# traces emptied first; its output goes to $tmp/log, its time in seconds to $tmp/seconds, and
-# its exit status is the playbook's.
+# traces emptied first; its output goes to $tmp/log, its time to $tmp/milliseconds, and its
+# exit status is the playbook's.
 play() {
     for host in "${hosts[@]}"; do
         : >"$tmp/$host/trace"
