@@ -1,6 +1,7 @@
 // vorlan-bench: what the tool costs next to the device it programs. Run it with the driver
 // simulator preloaded (scripts/bench.sh); every figure is measured within this one run.
 
+#include "FlashVerifier.h"
 #include "ImageWriter.h"
 #include "MainWindow.h"
 #include "TimeDisplay.h"
@@ -181,10 +182,16 @@ double headlessUpdate(const QString &path,
     return seconds;
 }
 
+struct Floor
+{
+    double seconds;
+    double readSeconds; // the image read again, the reads and the comparison
+};
+
 // The same system calls on the same node without the tool: two erases of every page, the
 // component read from the image, 1024-byte writes, the image read again, 1024-byte reads and
 // the comparison.
-double floorUpdate(const Image &image)
+Floor floorUpdate(const Image &image)
 {
     std::vector<char> fileBuffer(0x2000000), flashBuffer(0x2000000);
     QElapsedTimer elapsed;
@@ -196,13 +203,16 @@ double floorUpdate(const Image &image)
     qint64 offset = 0;
     quint32 differences = 0;
     qint64 moved = 0; // by the writes and reads, checked with the differences
+    qint64 readNs = 0;
     for (const ImageComponent &component : image.components) {
         const quint32 length = quint32(component.data.size()) + 32;
         for (int erase = 0; erase < 2; ++erase) {
             for (quint32 page = 0; page < length; page += flashPageSize)
                 ioctl(fd, IOCTL_FLASH_ERASE, component.flashAddress + page);
         }
+        qint64 readStart = 0;
         for (char *buffer : {fileBuffer.data(), flashBuffer.data()}) {
+            readStart = elapsed.nsecsElapsed();
             file.seek(offset + 32);
             file.read(fileBuffer.data(), length);
             lseek(fd, component.flashAddress, SEEK_SET);
@@ -220,6 +230,7 @@ double floorUpdate(const Image &image)
         }
         for (quint32 at = 0; at + 4 <= length; at += 4)
             differences += std::memcmp(fileBuffer.data() + at, flashBuffer.data() + at, 4) != 0;
+        readNs += elapsed.nsecsElapsed() - readStart;
         offset += length;
     }
     ::close(fd);
@@ -228,7 +239,18 @@ double floorUpdate(const Image &image)
         qFatal("the floor loop left %u differences", differences);
     if (moved != 2 * offset)
         qFatal("the floor loop moved %lld bytes of %lld", moved, 2 * offset);
-    return seconds;
+    return {seconds, readNs / 1e9};
+}
+
+// The read-only comparison of a flash that holds the image: every byte is read and compared.
+double verifyTime(const QString &path)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    FlashVerifier verifier;
+    if (verifier.verify(path) != FlashVerifier::Matches)
+        qFatal("the verify failed: %s", qPrintable(verifier.text()));
+    return elapsed.nsecsElapsed() / 1e9;
 }
 
 struct WindowRun
@@ -353,12 +375,16 @@ int main(int argc, char **argv)
 
     // The tool's own cost, against a device that takes no time at all.
     const Image big = makeImage(dir.filePath("32mib.tarnru"), 32 * MiB);
-    std::vector<double> updates, floors;
+    std::vector<double> updates, floors, floorReads, verifies;
     for (int i = 0; i < runs; ++i) {
         updates.push_back(headlessUpdate(big.path));
-        floors.push_back(floorUpdate(big));
+        const Floor floorRun = floorUpdate(big);
+        floors.push_back(floorRun.seconds);
+        floorReads.push_back(floorRun.readSeconds);
+        verifies.push_back(verifyTime(big.path));
     }
     const double update = median(updates), floor = median(floors);
+    const double floorRead = median(floorReads), verify = median(verifies);
     const double costPerMiB = (update - floor) * 1000 / 32;
     out << "The tool's own cost (32 MiB, 3 components, device time zero, median of " << runs
         << ")\n";
@@ -367,8 +393,15 @@ int main(int argc, char **argv)
                .arg(floor, 0, 'f', 3)
                .arg(update / floor, 0, 'f', 2)
                .arg(costPerMiB, 0, 'f', 2);
+    out << QString("  verify %1 s, the floor's read part %2 s, ratio %3 (goal <= 1.00)\n")
+               .arg(verify, 0, 'f', 3)
+               .arg(floorRead, 0, 'f', 3)
+               .arg(verify / floorRead, 0, 'f', 2);
     out.flush();
     json["update_s"] = update;
+    json["verify_s"] = verify;
+    json["floor_read_s"] = floorRead;
+    json["verify_over_floor_read"] = verify / floorRead;
 
     // The same update through the command line, a process of its own that prints every line
     // a script would read.

@@ -2,6 +2,7 @@
 
 #include "ExitStatus.h"
 #include "FlashCopies.h"
+#include "FlashVerifier.h"
 #include "ImageChecks.h"
 #include "ImageReader.h"
 #include "InstalledVersions.h"
@@ -59,7 +60,11 @@ int FlashCommand::exec()
         return copies();
     case Invocation::Restore:
         return restore();
+    case Invocation::Verify:
+        return verify();
     case Invocation::Update:
+        if (invocation.ifNeeded && alreadyHeld())
+            return Success;
         return update(invocation.path);
     default:
         return WrongUsage;
@@ -275,4 +280,74 @@ void FlashCommand::list(const QString &image, const QList<ComponentRecord> &comp
         table << line + QStringLiteral("  ") + row.last();
     }
     console.report(table, QString());
+}
+
+// Reads the flash and changes nothing: no question, no copy, no record, no held signals.
+int FlashCommand::verify()
+{
+    // Pages that an update which did not finish left behind may lie outside this image.
+    const bool unfinished = session->pagesAtRisk();
+    if (!session->notice().isEmpty())
+        console.warn(session->notice());
+    FlashVerifier verifier;
+    const FlashVerifier::Result result = verifier.verify(invocation.path);
+    if (!verifier.problem().isEmpty())
+        console.fail(verifier.problem());
+    showComparisons(verifier);
+    const int first = verifier.firstDiffering();
+    const char *outcome = result == FlashVerifier::Matches   ? "matches"
+                          : result == FlashVerifier::Differs ? "differs"
+                                                             : "unchanged";
+    console.report(
+        verifier.text(), QStringLiteral("verdict"),
+        {{QStringLiteral("outcome"), QLatin1String(outcome)},
+         {QStringLiteral("text"), verifier.text()},
+         {QStringLiteral("component"),
+          first < 0 ? QJsonValue() : componentName(verifier.comparisons().at(first).component)},
+         {QStringLiteral("differing"), verifier.differing()},
+         {QStringLiteral("unfinished"), unfinished}});
+    const int statuses[] = {Success, FlashDiffers, Refused, NoDriver, FlashBusy};
+    return statuses[result];
+}
+
+// Whether the flash holds the image already, which ends the update with that verdict. After
+// an update that did not finish the answer is no: only an update that ends in "Done" takes its
+// pages off the record. When the flash cannot be compared, the update says why.
+bool FlashCommand::alreadyHeld()
+{
+    if (session->pagesAtRisk())
+        return false;
+    FlashVerifier verifier;
+    const FlashVerifier::Result result = verifier.verify(invocation.path);
+    if (result != FlashVerifier::Matches && result != FlashVerifier::Differs)
+        return false;
+    showComparisons(verifier);
+    if (result == FlashVerifier::Differs)
+        return false;
+    const QString text = QStringLiteral("The flash already holds this image.");
+    console.report(text, QStringLiteral("verdict"),
+                   {{QStringLiteral("outcome"), QStringLiteral("unchanged")},
+                    {QStringLiteral("text"), text},
+                    {QStringLiteral("component"), QJsonValue()},
+                    {QStringLiteral("copy"), QJsonValue()}});
+    return true;
+}
+
+void FlashCommand::showComparisons(const FlashVerifier &verifier)
+{
+    for (const FlashVerifier::Comparison &c : verifier.comparisons()) {
+        const QString name = componentName(c.component);
+        const QString address = addressText(c.component.flashAddress);
+        const bool matches = c.firstDifference < 0;
+        const QString difference = matches ? QString() : addressText(u_int32_t(c.firstDifference));
+        console.report(
+            matches ? QStringLiteral("Component %1 at %2 matches the image.").arg(name, address)
+                    : QStringLiteral("Component %1 at %2 differs from the image at %3.")
+                          .arg(name, address, difference),
+            QStringLiteral("match"),
+            {{QStringLiteral("name"), name},
+             {QStringLiteral("address"), address},
+             {QStringLiteral("matches"), matches},
+             {QStringLiteral("firstDifference"), textOrNull(difference)}});
+    }
 }

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 
+class FlashVerifier;
 class UpdateRun;
 
 // Carries out one command of vorlan-flash and gives its exit status.
@@ -32,6 +33,9 @@ private:
     int unchanged(const QString &why);
     int finish(const QList<ComponentRecord> &components, bool interrupted);
     void list(const QString &image, const QList<ComponentRecord> &components);
+    int verify();
+    bool alreadyHeld();
+    void showComparisons(const FlashVerifier &verifier);
 
     Invocation invocation;
     Console console;

@@ -12,11 +12,10 @@ struct CommandName
     int most;
 };
 
-const CommandName commands[] = {{"versions", Invocation::Versions, 0, 0},
-                                {"info", Invocation::Info, 1, 1},
-                                {"update", Invocation::Update, 1, 1},
-                                {"restore", Invocation::Restore, 0, 1},
-                                {"copies", Invocation::Copies, 0, 0}};
+const CommandName commands[] = {
+    {"versions", Invocation::Versions, 0, 0}, {"info", Invocation::Info, 1, 1},
+    {"update", Invocation::Update, 1, 1},     {"restore", Invocation::Restore, 0, 1},
+    {"copies", Invocation::Copies, 0, 0},     {"verify", Invocation::Verify, 1, 1}};
 
 } // namespace
 
@@ -29,7 +28,8 @@ Invocation Invocation::parse(const QStringList &arguments)
     const QCommandLineOption json(QStringLiteral("json"), QString());
     const QCommandLineOption yes(QStringLiteral("yes"), QString());
     const QCommandLineOption noCopy(QStringLiteral("no-copy"), QString());
-    parser.addOptions({help, version, json, yes, noCopy});
+    const QCommandLineOption ifNeeded(QStringLiteral("if-needed"), QString());
+    parser.addOptions({help, version, json, yes, noCopy, ifNeeded});
     if (!parser.parse(arguments)) {
         invocation.error = parser.errorText();
         return invocation;
@@ -43,6 +43,7 @@ Invocation Invocation::parse(const QStringList &arguments)
     invocation.json = parser.isSet(json);
     invocation.yes = parser.isSet(yes);
     invocation.noCopy = parser.isSet(noCopy);
+    invocation.ifNeeded = parser.isSet(ifNeeded);
 
     const QStringList words = parser.positionalArguments();
     const QString name = words.value(0);
@@ -65,6 +66,8 @@ Invocation Invocation::parse(const QStringList &arguments)
         invocation.error = QStringLiteral("--yes applies to update and restore only.");
     else if (invocation.noCopy && found->command != Update)
         invocation.error = QStringLiteral("--no-copy applies to update only.");
+    else if (invocation.ifNeeded && found->command != Update)
+        invocation.error = QStringLiteral("--if-needed applies to update only.");
     return invocation;
 }
 
@@ -79,7 +82,9 @@ QString Invocation::usage()
         "  info IMAGE                        the image's components, and whether an update\n"
         "                                    would take it\n"
         "  update IMAGE [--yes] [--no-copy]  program the image into the flash, after a copy\n"
-        "                                    of the pages it erases\n"
+        "    [--if-needed]                   of the pages it erases\n"
+        "  verify IMAGE                      whether the flash holds the image; it only\n"
+        "                                    reads the flash\n"
         "  restore [COPY] [--yes]            put back a copy of the flash (the newest one\n"
         "                                    by default)\n"
         "  copies                            the saved copies of the flash, newest first\n"
@@ -87,6 +92,7 @@ QString Invocation::usage()
         "Options:\n"
         "  --yes       update without asking; needed without a terminal and with --json\n"
         "  --no-copy   update without saving a copy of the flash first\n"
+        "  --if-needed update only when the flash does not hold the image already\n"
         "  --json      one JSON object a line on standard output\n"
         "  -h, --help  this help\n"
         "  --version   the program's version\n"
@@ -94,7 +100,8 @@ QString Invocation::usage()
         "Exit status: 0 the flash holds the image (or a query succeeded), 1 the update\n"
         "failed and the flash does not hold a complete image, 2 refused with the flash\n"
         "unchanged, 3 the driver cannot be reached, 4 another program is updating the\n"
-        "flash, 64 wrong usage.\n");
+        "flash, 64 wrong usage. With verify, 1 says that the flash does not hold the\n"
+        "image.\n");
 }
 
 QString Invocation::versionText()

@@ -14,14 +14,16 @@ struct Invocation
         Info,
         Update,
         Restore,
-        Copies
+        Copies,
+        Verify
     };
 
     Command command = Help;
-    QString path; // the image of info and update, the copy of restore
+    QString path; // the image of info, update and verify, the copy of restore
     bool json = false;
     bool yes = false;
     bool noCopy = false;
+    bool ifNeeded = false;
     QString error; // why the command line is wrong, or empty
 
     static Invocation parse(const QStringList &arguments);

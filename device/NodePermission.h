@@ -10,3 +10,6 @@ QString nodePermissionAdvice();
 // What to check when the node at path could not be opened: the group, when the node is there
 // but this user may not open it for reading and writing; otherwise whether the driver is loaded.
 QString nodeOpenAdvice(const char *path);
+
+// "Error opening PATH: REASON", and what to do about it when it is a lack of rights.
+QString nodeOpenError(const char *path, int error);

@@ -1,51 +1,155 @@
 #!/usr/bin/env bash
-# Runs contrib/ansible/flash.yml against this machine, on the simulated driver: once it must
-# leave the image in the flash, once, with an erase refused, fail the host and name the verdict.
-# Skipped, with a message, without ansible-playbook (ansible-core). Needs build/.
+# Runs contrib/ansible/flash.yml against five inventory hosts on this machine, each with its own
+# simulated flash, state folder and call trace: the first run writes all five, a second one
+# changes none and takes at most a third of the first's time, --check names the one host whose
+# flash was changed, and a refused erase stops a rollout in batches of two after that host's
+# batch. The report is read back each time. Skipped, with a message, without ansible-playbook
+# (ansible-core). Needs build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if ! command -v ansible-playbook >/dev/null; then
     echo "fleet-test.sh: ansible-playbook (ansible-core) is not installed; the playbook was not tested"
     exit 0
 fi
+root=$PWD
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 export ANSIBLE_LOCALHOST_WARNING=false ANSIBLE_INVENTORY_UNPARSED_WARNING=false
-export ANSIBLE_RETRY_FILES_ENABLED=false ANSIBLE_NOCOLOR=true
-export ANSIBLE_PYTHON_INTERPRETER=auto_silent ANSIBLE_HOME="$tmp/ansible"
+export ANSIBLE_RETRY_FILES_ENABLED=false ANSIBLE_NOCOLOR=true ANSIBLE_PIPELINING=true
+export ANSIBLE_HOME="$tmp/ansible"
 export ANSIBLE_LOCAL_TEMP="$tmp/ansible/local" ANSIBLE_REMOTE_TEMP="$tmp/ansible/remote"
 
-head -c 300000 /dev/urandom >"$tmp/app.bin"
-build/tools/vorlan-mkimage "$tmp/fleet.tarnru" "APP:1.0.0.1:0x40000:0:$tmp/app.bin" >/dev/null
+hosts=(vorlan-1 vorlan-2 vorlan-3 vorlan-4 vorlan-5)
+address=$((0x40000))
+size=4000000
+head -c $size /dev/urandom >"$tmp/app.bin"
+build/tools/vorlan-mkimage "$tmp/fleet.tarnru" "APP:1.0.0.1:$address:0:$tmp/app.bin" >/dev/null
 
-# Runs the playbook with the simulator's settings for vorlan-flash (JSON members, may be
-# empty); its output goes to $tmp/log, and its exit status is the playbook's.
+# Writes the inventory: every host on this machine, with its own flash, state folder, trace and
+# remote image. Each argument is HOST=SETTINGS: more simulator settings for that host, as
+# members of a YAML flow mapping.
+inventory() {
+    {
+        echo "vorlan:"
+        echo "  vars:"
+        echo "    ansible_connection: local"
+        echo "    ansible_python_interpreter: \"{{ ansible_playbook_python }}\""
+        echo "    vorlan_image: $tmp/fleet.tarnru"
+        echo "    vorlan_flash: $root/sim/vorlan-sim $root/build/cli/vorlan-flash"
+        echo "  hosts:"
+        for host in "${hosts[@]}"; do
+            local extra=""
+            for setting in "$@"; do
+                [ "${setting%%=*}" = "$host" ] && extra=", ${setting#*=}"
+            done
+            mkdir -p "$tmp/$host"
+            echo "    $host:"
+            echo "      vorlan_remote_image: $tmp/$host/update.tarnru"
+            echo "      vorlan_environment: {VORLAN_SIM_LIB: $root/build/sim/libvorlan-sim.so,"
+            echo "        VORLAN_SIM_FLASH: $tmp/$host/flash.bin, VORLAN_SIM_FLASH_SIZE: 8388608,"
+            echo "        VORLAN_SIM_TRACE: $tmp/$host/trace, XDG_STATE_HOME: $tmp/$host/state,"
+            echo "        VORLAN_SIM_ERASE_US: 500000, VORLAN_SIM_WRITE_US_PER_KIB: 977$extra}"
+        done
+    } >"$tmp/inventory.yml"
+}
+# Runs the playbook from $tmp, so that the report goes to its default place there, with the
+# traces emptied first; its output goes to $tmp/log, its time to $tmp/milliseconds, and its
+# exit status is the playbook's.
 play() {
-    cat >"$tmp/vars.json" <<JSON
-{"vorlan_hosts": "localhost", "vorlan_image": "$tmp/fleet.tarnru",
- "vorlan_remote_image": "$tmp/remote.tarnru",
- "vorlan_flash": "$PWD/sim/vorlan-sim $PWD/build/cli/vorlan-flash",
- "vorlan_environment": {"VORLAN_SIM_LIB": "$PWD/build/sim/libvorlan-sim.so",
-   "VORLAN_SIM_FLASH": "$tmp/flash.bin", "VORLAN_SIM_FLASH_SIZE": "4194304",
-   "XDG_STATE_HOME": "$tmp/state" $1}}
-JSON
-    timeout 120 ansible-playbook -i localhost, -c local -e "@$tmp/vars.json" \
-        contrib/ansible/flash.yml </dev/null >"$tmp/log" 2>&1
+    for host in "${hosts[@]}"; do
+        : >"$tmp/$host/trace"
+    done
+    local start end status=0
+    start=$(date +%s%N)
+    (cd "$tmp" && timeout -k 10 120 ansible-playbook -i inventory.yml "$@" \
+        "$root/contrib/ansible/flash.yml" </dev/null >log 2>&1) || status=$?
+    end=$(date +%s%N)
+    echo $(((end - start) / 1000000)) >"$tmp/milliseconds"
+    return $status
 }
 fail() {
     echo "fleet-test.sh: $1; the playbook said:" >&2
     cat "$tmp/log" >&2
     exit 1
 }
+# Each host's outcome in the report, "host=outcome" separated by spaces; a missing or broken
+# report fails the test.
+outcomes() {
+    python3 - "$tmp/vorlan-report.json" <<'PYTHON' || fail "the report is missing or wrong"
+import json, sys
+entries = json.load(open(sys.argv[1]))
+keys = {"host", "outcome", "exitStatus", "verdict", "copy", "seconds"}
+assert all(set(entry) == keys for entry in entries), entries
+assert all(entry["outcome"] == "not-reached" or entry["seconds"] >= 0 for entry in entries)
+print(" ".join(entry["host"] + "=" + entry["outcome"] for entry in entries))
+PYTHON
+}
+expect() {
+    local found
+    found=$(outcomes)
+    [ "$found" = "$1" ] || fail "the report says $found, not $1"
+}
+holds() {
+    cmp -s -i 32:$address -n $size "$tmp/fleet.tarnru" "$tmp/$1/flash.bin"
+}
+# Inverts one byte of the host's flash within the image.
+spoil() {
+    local at=$((address + 1000)) byte
+    byte=$(od -An -tu1 -j $at -N1 "$tmp/$1/flash.bin")
+    # shellcheck disable=SC2059 # the octal escape is the format's
+    printf "\\$(printf %03o $((255 - byte)))" |
+        dd of="$tmp/$1/flash.bin" bs=1 seek=$at conv=notrunc status=none
+}
+traced() {
+    cat "$tmp"/vorlan-[1-5]/trace | grep -E "$1" || true
+}
 
-play "" || fail "the update failed"
-cmp -s -i 32:$((0x40000)) -n 300000 "$tmp/fleet.tarnru" "$tmp/flash.bin" ||
-    fail "the flash does not hold the image"
-grep -q "The component was written and verified." "$tmp/log" || fail "no verdict reported"
+inventory
+play || fail "the first run failed"
+first=$(cat "$tmp/milliseconds")
+for host in "${hosts[@]}"; do
+    holds "$host" || fail "the flash of $host does not hold the image"
+    cmp -s "$tmp/fleet.tarnru" "$tmp/$host/update.tarnru" || fail "$host's image is not its own"
+done
+expect "vorlan-1=written vorlan-2=written vorlan-3=written vorlan-4=written vorlan-5=written"
+grep -q "written: 5 (vorlan-1, vorlan-2, vorlan-3, vorlan-4, vorlan-5)" "$tmp/log" ||
+    fail "no summary line"
+python3 -c 'import json, sys; assert all(e["copy"] for e in json.load(open(sys.argv[1])))' \
+    "$tmp/vorlan-report.json" || fail "the report names no copy"
 
-if play ', "VORLAN_SIM_ERASE_FAIL": "0x40000:1"'; then
-    fail "a refused erase did not fail the host"
+play || fail "the second run failed"
+second=$(cat "$tmp/milliseconds")
+expect "vorlan-1=up-to-date vorlan-2=up-to-date vorlan-3=up-to-date vorlan-4=up-to-date vorlan-5=up-to-date"
+[ "$(grep -cE '^vorlan-[1-5] +: ok=[0-9]+ +changed=0 +unreachable=0 +failed=0' "$tmp/log")" = 5 ] ||
+    fail "a host that held the image was not ok"
+[ -z "$(traced 'ERASE|write|FLASH_UNLOCK')" ] || fail "the second run touched a flash"
+
+cp "$tmp/vorlan-4/flash.bin" "$tmp/flash-4.held"
+spoil vorlan-4
+play --check || fail "the check failed"
+expect "vorlan-1=up-to-date vorlan-2=up-to-date vorlan-3=up-to-date vorlan-4=would-change vorlan-5=up-to-date"
+grep -qE '^vorlan-4 +: ok=[0-9]+ +changed=1 ' "$tmp/log" || fail "the check did not mark vorlan-4"
+[ -z "$(traced 'ERASE|write|FLASH_UNLOCK|flash open$')" ] || fail "the check touched a flash"
+holds vorlan-4 && fail "the check changed the flash of vorlan-4"
+
+# vorlan-2's erase is refused: the first batch (vorlan-1, vorlan-2) ends the rollout, before
+# vorlan-5 too, which an update would change.
+cp "$tmp/flash-4.held" "$tmp/vorlan-4/flash.bin"
+spoil vorlan-2
+spoil vorlan-5
+cp "$tmp/vorlan-5/flash.bin" "$tmp/flash-5.before"
+inventory 'vorlan-2=VORLAN_SIM_ERASE_FAIL: "0x40000:1"'
+if play -e vorlan_serial=2 -e vorlan_max_fail_percentage=0; then
+    fail "a refused erase did not fail the run"
 fi
-grep -q "Update failed at component APP (1 of 1, at 0x40000)" "$tmp/log" ||
-    fail "the failed host's verdict is missing"
-echo "fleet-test.sh: the playbook updates the flash and fails the host whose update failed"
+expect "vorlan-1=up-to-date vorlan-2=failed vorlan-3=not-reached vorlan-4=not-reached vorlan-5=not-reached"
+grep -q "Update failed at component APP (1 of 1, at 0x40000)" "$tmp/vorlan-report.json" ||
+    fail "the report lacks the failed host's verdict"
+grep -q "not-reached: 3 (vorlan-3, vorlan-4, vorlan-5)" "$tmp/log" ||
+    fail "no summary line for the hosts not reached"
+cmp -s "$tmp/flash-5.before" "$tmp/vorlan-5/flash.bin" || fail "vorlan-5's flash was changed"
+[ -z "$(cat "$tmp"/vorlan-[345]/trace)" ] || fail "a host after the failed batch was touched"
+[ $((second * 3)) -le "$first" ] ||
+    fail "the second run took ${second} ms, more than a third of the first's ${first} ms"
+echo "fleet-test.sh: five hosts written, then left alone (${second} ms against ${first} ms)," \
+    "one host found by --check, and a rollout stopped at a failed batch"

@@ -81,6 +81,7 @@ struct OpenNode
     Config config;
     uint64_t position = 0;
     bool unlocked = false;
+    bool readOnly = false; // opened O_RDONLY: writes are refused, as the kernel refuses them
     long requests = 0;
     long reads = 0;
     long writes = 0;
@@ -257,7 +258,7 @@ bool openFlash(OpenNode &node)
     return ok;
 }
 
-int serveOpen(const char *path)
+int serveOpen(const char *path, int flags)
 {
     Node kind;
     if (!strcmp(path, mailboxPath))
@@ -274,6 +275,7 @@ int serveOpen(const char *path)
     }
     OpenNode node;
     node.node = kind;
+    node.readOnly = (flags & O_ACCMODE) == O_RDONLY;
     node.config = readConfig();
     node.weakBitUsed.assign(node.config.weakBits.size(), false);
     if (kind == Node::Flash && !openFlash(node)) {
@@ -293,7 +295,7 @@ int serveOpen(const char *path)
     nodes[fd] = std::move(node);
     if (fd < fastTableSize)
         served[fd].store(true, std::memory_order_release);
-    trace("%s open", nodeName(kind));
+    trace("%s open%s", nodeName(kind), nodes[fd].readOnly ? " read-only" : "");
     return fd;
 }
 
@@ -406,6 +408,10 @@ int flashRequest(OpenNode &node, unsigned long request, unsigned long argument, 
 
 ssize_t flashWrite(OpenNode &node, const uint8_t *data, size_t count, timespec &deadline)
 {
+    if (node.readOnly) {
+        trace("flash write %zu = -1 read-only", count);
+        return fail(EBADF);
+    }
     if (!node.unlocked) {
         trace("flash write %zu = -1 locked", count);
         return fail(EPERM);
@@ -489,9 +495,9 @@ template <typename Serve> auto serveTimed(int fd, Serve serve)
     return result;
 }
 
-template <typename Pass> int serveOrPass(const char *path, Pass pass)
+template <typename Pass> int serveOrPass(const char *path, int flags, Pass pass)
 {
-    const int fd = path ? serveOpen(path) : -2;
+    const int fd = path ? serveOpen(path, flags) : -2;
     return fd != -2 ? fd : pass();
 }
 
@@ -513,28 +519,28 @@ int open(const char *path, int flags, ...)
 {
     OPEN_MODE(flags);
     static const auto real = next<OpenFn>("open");
-    return serveOrPass(path, [&] { return real(path, flags, mode); });
+    return serveOrPass(path, flags, [&] { return real(path, flags, mode); });
 }
 
 int open64(const char *path, int flags, ...)
 {
     OPEN_MODE(flags);
     static const auto real = next<OpenFn>("open64");
-    return serveOrPass(path, [&] { return real(path, flags, mode); });
+    return serveOrPass(path, flags, [&] { return real(path, flags, mode); });
 }
 
 int openat(int dirfd, const char *path, int flags, ...)
 {
     OPEN_MODE(flags);
     static const auto real = next<OpenatFn>("openat");
-    return serveOrPass(path, [&] { return real(dirfd, path, flags, mode); });
+    return serveOrPass(path, flags, [&] { return real(dirfd, path, flags, mode); });
 }
 
 int openat64(int dirfd, const char *path, int flags, ...)
 {
     OPEN_MODE(flags);
     static const auto real = next<OpenatFn>("openat64");
-    return serveOrPass(path, [&] { return real(dirfd, path, flags, mode); });
+    return serveOrPass(path, flags, [&] { return real(dirfd, path, flags, mode); });
 }
 
 // The checked forms that a program built with _FORTIFY_SOURCE calls. What is not ours goes on to
@@ -542,25 +548,25 @@ int openat64(int dirfd, const char *path, int flags, ...)
 int __open_2(const char *path, int flags)
 {
     static const auto real = next<CheckedOpenFn>("__open_2");
-    return serveOrPass(path, [&] { return real(path, flags); });
+    return serveOrPass(path, flags, [&] { return real(path, flags); });
 }
 
 int __open64_2(const char *path, int flags)
 {
     static const auto real = next<CheckedOpenFn>("__open64_2");
-    return serveOrPass(path, [&] { return real(path, flags); });
+    return serveOrPass(path, flags, [&] { return real(path, flags); });
 }
 
 int __openat_2(int dirfd, const char *path, int flags)
 {
     static const auto real = next<CheckedOpenatFn>("__openat_2");
-    return serveOrPass(path, [&] { return real(dirfd, path, flags); });
+    return serveOrPass(path, flags, [&] { return real(dirfd, path, flags); });
 }
 
 int __openat64_2(int dirfd, const char *path, int flags)
 {
     static const auto real = next<CheckedOpenatFn>("__openat64_2");
-    return serveOrPass(path, [&] { return real(dirfd, path, flags); });
+    return serveOrPass(path, flags, [&] { return real(dirfd, path, flags); });
 }
 
 int close(int fd)

@@ -40,6 +40,10 @@ const QString busy = QStringLiteral(
 const QString offPage = "Component at 0x10000 does not start on a flash page.";
 const QString safe = "!safe to restart";
 const QByteArray inKern = "100"; // the 100th write of the image is one of KERN's
+const QString matches = "The flash holds this image: every component matches.";
+const QString differs =
+    "The flash does not hold this image: component CONF (3 of 3, at 0x200000) differs.";
+const QString notCompared = "The flash was not compared with this image.";
 // A name that clears the screen, sets the window title and turns what follows around.
 const QString steering = QStringLiteral("\x1b[2J\x1b]0;x\a\u202e");
 
@@ -121,11 +125,13 @@ void TestCommandLine::outcome_data()
     // Before the first run: "held" (another program locks the flash), "terminal" (the runs
     // answer on one), "running" (another vorlan-flash updates meanwhile), "link" (the record is
     // a link to another file), "open" (the state folder writable by others), "damaged" (a
-    // record of 2 MiB), "steering" (in the image's file name and KERN's name).
+    // record of 2 MiB), "steering" (in the image's file name and KERN's name), "holding ADDRESS"
+    // (the flash holds the image's data, the byte at the address inverted), "read-only" (no
+    // unlock, erase, write or writable open may show in the trace).
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<Runs>("runs");
-    // The whole flash afterwards: as "before" the row, with the "image" or image %4 ("other")
-    // in place, or as "after the first" run.
+    // The whole flash afterwards: as "before" the first run, with the "image" or image %4
+    // ("other") in place, or as "after the first" run.
     QTest::addColumn<QString>("flash");
 
     QTest::newRow("written and verified")
@@ -136,7 +142,8 @@ void TestCommandLine::outcome_data()
     QTest::newRow("image refused")
         << QByteArray()
         << Runs{{"update %3 --yes", 2, {offPage, unchanged}},
-                {"update %3 --yes --json", 2, {json("unchanged", unchanged)}}}
+                {"update %3 --yes --json", 2, {json("unchanged", unchanged)}},
+                {"verify %3", 2, {offPage, notCompared}}}
         << "before";
     QTest::newRow("erase refused, then put back")
         << QByteArray()
@@ -144,6 +151,7 @@ void TestCommandLine::outcome_data()
                  1,
                  {json("failed", failed, "%2", "KERN")},
                  {{"ERASE_FAIL", "0x100000:1"}}},
+                {"--json verify %1", 1, {R"(,"differing":2,"unfinished":true})"}},
                 {"--json restore --yes", 0, {"did not finish", json("written", written)}}}
         << "before";
     // The second failure makes no copy of the half-written pages: the first copy stays the way
@@ -233,7 +241,11 @@ void TestCommandLine::outcome_data()
         << QByteArray()
         << Runs{{"update %1 --yes",
                  3,
-                 {"Error opening /dev/tarn_flash", unchanged},
+                 {"Error opening /dev/tarn_flash: No such file or directory", unchanged},
+                 {{"FLASH_NODE", "missing"}}},
+                {"verify %1",
+                 3,
+                 {"Error opening /dev/tarn_flash: No such file or directory", notCompared},
                  {{"FLASH_NODE", "missing"}}},
                 {"--json update %1 --yes",
                  3,
@@ -247,7 +259,9 @@ void TestCommandLine::outcome_data()
     QTest::newRow("flash held by another program")
         << QByteArray("held")
         << Runs{{"update %1 --yes", 4, {"being updated by another program.", busy}},
-                {"--json update %1 --yes", 4, {json("unchanged", busy)}}}
+                {"--json update %1 --yes", 4, {json("unchanged", busy)}},
+                {"verify %1", 4, {"being updated by another program.", "image: another program"}},
+                {"update --if-needed %1 --yes", 4, {busy}}}
         << "before";
     // A running update is not one that did not finish.
     QTest::newRow("another vorlan-flash updating now")
@@ -295,8 +309,43 @@ void TestCommandLine::outcome_data()
                 {"info %3", 2, {"An update would refuse this image: " + offPage}},
                 {"copies", 0, {"No copy of the flash has been saved"}},
                 {"--version", 0, {"vorlan-flash 1.1\n"}},
-                {"update", 64, {"Wrong number of arguments for update.\n\nUsage: vorlan-flash"}}}
+                {"update", 64, {"Wrong number of arguments for update.\n\nUsage: vorlan-flash"}},
+                {"info %1 --if-needed", 64, {"--if-needed applies to update only."}}}
         << "before";
+    QTest::newRow("verify, every component matches")
+        << QByteArray("holding 0 read-only")
+        << Runs{{"verify %1",
+                 0,
+                 {"BOOT at 0x40000 matches the image.\nComponent KERN", matches},
+                 {{"SHORT_READ", "3"}}},
+                {"--json verify %1",
+                 0,
+                 {R"({"event":"match","name":"KERN","address":"0x100000","matches":true,)"
+                  R"("firstDifference":null})",
+                  R"({"event":"verdict","outcome":"matches","text":")" + matches +
+                      R"(","component":null,"differing":0,"unfinished":false})"}},
+                {"update --if-needed %1", 0, {"matches the image.\nThe flash already holds"}}}
+        << "before";
+    QTest::newRow("verify, one byte differs in the last component")
+        << QByteArray("holding 0x201387")
+        << Runs{{"verify %1", 1, {"CONF at 0x200000 differs from the image at 0x201387.", differs}},
+                {"--json verify %1",
+                 1,
+                 {R"("matches":false,"firstDifference":"0x201387"})",
+                  R"({"event":"verdict","outcome":"differs","text":")" + differs +
+                      R"(","component":"CONF","differing":1,"unfinished":false})"}},
+                {"update %1 --if-needed --yes", 0, {"differs from the image", written}}}
+        << "image";
+    // Only an update that ends in "Done" takes pages off the record: one that did not finish is
+    // not made good by a flash that happens to match.
+    QTest::newRow("update if needed after an update that did not finish")
+        << QByteArray("holding 0")
+        << Runs{{"update %1 --yes",
+                 1,
+                 {"Update failed at component KERN"},
+                 {{"ERASE_FAIL", "0x100000:1"}}},
+                {"update --if-needed %1 --yes", 0, {"did not finish", written}}}
+        << "image";
 }
 
 void TestCommandLine::outcome()
@@ -339,7 +388,15 @@ void TestCommandLine::outcome()
     } else if (before == "damaged") {
         QFile file(record);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(2 << 20));
+    } else if (before.startsWith("holding")) {
+        QByteArray flash = former;
+        for (const ImageComponent &c : components)
+            flash.replace(int(c.flashAddress), c.data.size(), c.data);
+        const int inverted = before.split(' ').value(1).toInt(nullptr, 16);
+        flash[inverted] = char(~flash[inverted]);
+        device.setFlash(flash);
     }
+    const QByteArray initial = device.flash();
 
     QByteArray afterFirst;
     for (const Run &run : runs) {
@@ -384,7 +441,10 @@ void TestCommandLine::outcome()
     }
 
     QFETCH(QString, flash);
-    QByteArray expected = flash == "after the first" ? afterFirst : former;
+    if (before.endsWith("read-only")) // it opened the flash for reading only
+        QVERIFY2(device.trace("FLASH_UNLOCK|ERASE|write|flash open$").isEmpty(),
+                 qPrintable(device.trace("").join('\n')));
+    QByteArray expected = flash == "after the first" ? afterFirst : initial;
     const QList<ImageComponent> written = flash == "image"   ? components
                                           : flash == "other" ? QList<ImageComponent>{data}
                                                              : QList<ImageComponent>{};

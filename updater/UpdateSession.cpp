@@ -26,6 +26,12 @@ UpdateSession::UpdateSession(QObject *parent)
 
 UpdateSession::~UpdateSession() = default;
 
+bool UpdateSession::pagesAtRisk() const
+{
+    const StateFolder folder;
+    return !folder.usable() || !FlashJournal::load(folder).isEmpty();
+}
+
 bool UpdateSession::prepare(UpdaterThread *worker, const Plan &plan, QString *refusal)
 {
     last = plan;

@@ -46,6 +46,8 @@ public:
     // record, another program updating the flash now, or a state folder that cannot be used.
     // Empty when the flash is known to be safe.
     QString notice() const { return startNotice; }
+    // Whether pages are at risk, or may be: only an update that ends in "Done" takes them off.
+    bool pagesAtRisk() const;
 
     // Gets the worker ready for the plan and follows it; the signals are held and shutdown is
     // blocked until end(). False, with the reason, when the update must not start.

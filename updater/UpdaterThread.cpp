@@ -421,14 +421,8 @@ void UpdaterThread::run()
         return end(UpdateOutcome::Refused, folder.problem());
 
     FlashNode node;
-    if (!node.open(FlashNode::Access::ReadWrite)) {
-        const int error = errno;
-        QString text = QStringLiteral("Error opening %1: %2")
-                           .arg(QLatin1String(flashNodePath), systemErrorText(error));
-        if (error == EACCES || error == EPERM)
-            text += QStringLiteral(". ") + nodePermissionAdvice();
-        return end(UpdateOutcome::NoDevice, text);
-    }
+    if (!node.open(FlashNode::Access::ReadWrite))
+        return end(UpdateOutcome::NoDevice, nodeOpenError(flashNodePath, errno));
     // Two updates interleaved on one flash would each end in "Done" over a mix of both images.
     if (!node.lockExclusive()) {
         const int error = errno;

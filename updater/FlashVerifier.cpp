@@ -1,0 +1,162 @@
+#include "FlashVerifier.h"
+
+#include "FlashNode.h"
+#include "ImageChecks.h"
+#include "ImageReader.h"
+#include "NodePermission.h"
+#include "SystemError.h"
+#include "UpdateVerdict.h"
+#include "VorlanDriver.h"
+
+#include <QByteArray>
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr u_int32_t requestSize = 1024;
+
+// Reads count bytes from the node in 1024-byte requests; a request that delivered fewer bytes
+// is asked again for the rest. Returns how many arrived before the node refused.
+u_int32_t readFlash(FlashNode &node, char *data, u_int32_t count)
+{
+    u_int32_t done = 0;
+    while (done < count) {
+        const u_int32_t asked = std::min(count - done, requestSize);
+        const size_t arrived = node.readUpTo(data + done, asked);
+        done += u_int32_t(arrived);
+        if (arrived < asked)
+            break;
+    }
+    return done;
+}
+
+} // namespace
+
+FlashVerifier::Result FlashVerifier::verify(const QString &filename)
+{
+    compared.clear();
+    QFile image;
+    QList<ComponentRecord> components;
+    const QString problem = checkImage(image, filename, components);
+    if (!problem.isEmpty())
+        return end(Refused, problem);
+
+    FlashNode node;
+    if (!node.open(FlashNode::Access::ReadOnly))
+        return end(NoDevice, nodeOpenError(flashNodePath, errno));
+    if (!node.lockExclusive()) {
+        if (errno == EWOULDBLOCK)
+            return end(Busy,
+                       QStringLiteral("The flash memory is being updated by another program."));
+        return end(Refused, QStringLiteral("Error locking %1: %2")
+                                .arg(QLatin1String(flashNodePath), systemErrorText(errno)));
+    }
+    for (const ComponentRecord &component : components) {
+        compared.append({component, -1});
+        if (!compare(node, image, compared.last())) {
+            compared.clear();
+            return end(Refused, imageReadError(filename, image.error() == QFileDevice::NoError
+                                                             ? QStringLiteral("a component's "
+                                                                              "data is cut short")
+                                                             : image.errorString()));
+        }
+    }
+    return end(differing() == 0 ? Matches : Differs, QString());
+}
+
+FlashVerifier::Result FlashVerifier::end(Result result, const QString &problem)
+{
+    outcome = result;
+    why = problem;
+    return result;
+}
+
+// What an update checks before it opens the flash node; empty when the image passes.
+QString FlashVerifier::checkImage(QFile &image, const QString &filename,
+                                  QList<ComponentRecord> &components)
+{
+    QString readProblem;
+    const int readResult = openImageFile(image, filename, &readProblem)
+                               ? readImageComponents(image, components, &readProblem)
+                               : -1;
+    return imageProblem(filename, readResult, readProblem, components);
+}
+
+// A page of the image at a time against the same bytes of the flash, up to the first that
+// differs. Returns false when the image did not deliver the component's data.
+bool FlashVerifier::compare(FlashNode &node, QFile &image, Comparison &comparison)
+{
+    const ComponentRecord &c = comparison.component;
+    if (!image.seek(qint64(c.fileOffset) + ImageFormat::headerSize))
+        return false;
+    QByteArray expected(int(flashPageSize), Qt::Uninitialized);
+    QByteArray found(int(flashPageSize), Qt::Uninitialized);
+    if (!node.seek(c.flashAddress)) {
+        comparison.firstDifference = c.flashAddress;
+        return true;
+    }
+    for (u_int32_t done = 0; done < c.dataLength();) {
+        const u_int32_t count = std::min(c.dataLength() - done, flashPageSize);
+        if (image.read(expected.data(), count) != qint64(count))
+            return false;
+        const u_int32_t arrived = readFlash(node, found.data(), count);
+        const char *first = expected.constData();
+        // The whole page at once first: only a page that differs is searched byte by byte.
+        if (arrived != count || std::memcmp(first, found.constData(), count) != 0) {
+            const char *mismatch = std::mismatch(first, first + arrived, found.constData()).first;
+            comparison.firstDifference = qint64(c.flashAddress) + done + (mismatch - first);
+            return true;
+        }
+        done += count;
+    }
+    return true;
+}
+
+int FlashVerifier::differing() const
+{
+    return int(std::count_if(compared.begin(), compared.end(),
+                             [](const Comparison &c) { return c.firstDifference >= 0; }));
+}
+
+int FlashVerifier::firstDiffering() const
+{
+    for (int i = 0; i < compared.size(); ++i) {
+        if (compared.at(i).firstDifference >= 0)
+            return i;
+    }
+    return -1;
+}
+
+QString FlashVerifier::text() const
+{
+    switch (outcome) {
+    case Matches:
+        return QStringLiteral("The flash holds this image: every component matches.");
+    case Differs: {
+        const int first = firstDiffering();
+        QList<ComponentRecord> components;
+        for (const Comparison &c : compared)
+            components.append(c.component);
+        const QString which = UpdateVerdict::componentAt(components, first + 1);
+        const int n = differing();
+        return n == 1 ? QStringLiteral("The flash does not hold this image: component %1 "
+                                       "differs.")
+                            .arg(which)
+                      : QStringLiteral("The flash does not hold this image: %1 of %2 components "
+                                       "differ, the first of them %3.")
+                            .arg(n)
+                            .arg(compared.size())
+                            .arg(which);
+    }
+    case Busy:
+        return QStringLiteral("The flash was not compared with this image: another program is "
+                              "updating it. Do not restart the computer before that program has "
+                              "finished.");
+    default:
+        return QStringLiteral("The flash was not compared with this image.");
+    }
+}
