@@ -3,6 +3,7 @@
 #include "ComponentRecord.h"
 #include "UpdateOutcome.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -40,6 +41,12 @@ public:
     // starts is refused.
     void setConfirmedComponents(const QList<ComponentRecord> &components);
     void setCopyMode(CopyMode mode);
+    // The SHA-256 that the image must have, in hexadecimal: the one published with it, or the
+    // one shown when it was confirmed. Empty for any.
+    void setExpectedSha256(const QByteArray &hex);
+    // The image is the tool's own copy of the flash, trusted by its SHA-256 as the tool kept it:
+    // no signature is asked for, and that SHA-256 must match.
+    void setOwnCopy(const QByteArray &sha256Hex);
     const UpdateOutcome &outcome() const { return result; }
 
     // Emits the current and the total progress for the given stage of the current component
@@ -69,7 +76,6 @@ private:
     void run();
     void update(int fd, QFile &image, const QList<ComponentRecord> &components);
     bool updateComponents(int fd, QFile &image, const QList<ComponentRecord> &components);
-    bool fingerprint(QFile &image, const QList<ComponentRecord> &components);
     bool saveCopy(int fd, const QList<ComponentRecord> &components);
     bool copyPages(int fd, const QList<ComponentRecord> &components, u_int32_t version,
                    QSaveFile &file, u_int32_t *unread);
@@ -87,6 +93,8 @@ private:
 
     std::optional<QList<ComponentRecord>> confirmed;
     CopyMode copyMode = CopyMode::Skip;
+    QByteArray expectedSha256;
+    bool ownCopy = false;
     UpdateOutcome result;
     QHash<u_int32_t, quint32> checksums; // of each component's data as first read, by offset
     int current = 0; // the component being programmed, from 1; 0 before the first erase
