@@ -1,10 +1,12 @@
 #include "ImageInfoDialog.h"
 #include "ui_ImageInfoDialog.h"
 
+#include "ImageDigest.h"
 #include "ImageItem.h"
 #include "ImageReader.h"
 
 #include <QDebug>
+#include <QFile>
 
 ImageInfoDialog::ImageInfoDialog(QWidget *parent) : QDialog(parent), ui(new Ui::ImageInfoDialog)
 {
@@ -36,7 +38,26 @@ void ImageInfoDialog::listComponents()
     ui->listWidget->clear();
 
     listed.clear();
-    readImageComponents(filename, listed);
+    listedSha256.clear();
+    ui->signatureLabel->clear();
+    ui->sha256Label->clear();
+    // The list, the signature and the hash come from one descriptor of the file.
+    QFile image;
+    if (!openImageFile(image, filename)) {
+        qDebug() << "Failed opening file: " << filename;
+        return;
+    }
+    readImageComponents(image, listed);
+    ImageDigest digest(filename, listed);
+    digest.read(image);
+    listedSha256 = digest.sha256();
+    const SignatureResult &signature = digest.signature();
+    ui->signatureLabel->setText(signature.line());
+    ui->signatureLabel->setStyleSheet(signature.status == SignatureResult::Good
+                                          ? QStringLiteral("QLabel { color: #006400; }")
+                                          : QString());
+    if (!listedSha256.isEmpty())
+        ui->sha256Label->setText(QStringLiteral("SHA-256: ") + QString::fromLatin1(listedSha256));
     for (const ComponentRecord &record : qAsConst(listed)) {
         auto *row = new QListWidgetItem(nullptr, QListWidgetItem::Type);
         row->setSizeHint(QSize(465, 128));

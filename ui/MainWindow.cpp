@@ -160,14 +160,16 @@ void MainWindow::startUpdateButton_released()
     if (imageInfoDialog->exec() == 0)
         return;
 
-    startUpdate(filename, imageInfoDialog->components(), UpdaterThread::CopyMode::Save);
+    startUpdate(filename, imageInfoDialog->components(), imageInfoDialog->sha256(),
+                UpdaterThread::CopyMode::Save);
 }
 
 void MainWindow::startUpdate(const QString &filename, const QList<ComponentRecord> &components,
-                             UpdaterThread::CopyMode copyMode)
+                             const QByteArray &sha256, UpdaterThread::CopyMode copyMode)
 {
     updateFilename = filename;
     updateComponents = components;
+    updateSha256 = sha256;
     ui->startUpdateButton->setEnabled(false);
     shutdownInhibitor->acquire();
     interruptGuard->hold();
@@ -177,6 +179,8 @@ void MainWindow::startUpdate(const QString &filename, const QList<ComponentRecor
     auto *worker = new UpdaterThread;
     worker->setFilename(filename);
     worker->setConfirmedComponents(components);
+    // The bytes the user confirmed, not whatever is under the name by now.
+    worker->setExpectedSha256(sha256);
     worker->setCopyMode(copyMode);
     verdict->follow(worker, components);
     worker->moveToThread(thread);
@@ -258,7 +262,8 @@ void MainWindow::offerNextStep()
                                   outcome.status + QStringLiteral(" Update without a copy?"),
                                   QMessageBox::Yes | QMessageBox::No,
                                   QMessageBox::No) == QMessageBox::Yes)
-            startUpdate(updateFilename, updateComponents, UpdaterThread::CopyMode::Declined);
+            startUpdate(updateFilename, updateComponents, updateSha256,
+                        UpdaterThread::CopyMode::Declined);
         return;
     }
     if (outcome.result != UpdateOutcome::Failed || outcome.copyPath.isEmpty())
@@ -272,7 +277,7 @@ void MainWindow::offerNextStep()
     // The copy of a half-written flash would be worth nothing: the restore makes none.
     QList<ComponentRecord> copy;
     readImageComponents(outcome.copyPath, copy);
-    startUpdate(outcome.copyPath, copy, UpdaterThread::CopyMode::Skip);
+    startUpdate(outcome.copyPath, copy, QByteArray(), UpdaterThread::CopyMode::Skip);
 }
 
 void MainWindow::showVerdict(const QString &text, bool alarming)

@@ -42,7 +42,7 @@ private slots:
 private:
     void updateTimeLabels();
     void startUpdate(const QString &filename, const QList<ComponentRecord> &components,
-                     UpdaterThread::CopyMode copyMode);
+                     const QByteArray &sha256, UpdaterThread::CopyMode copyMode);
     void showVerdict(const QString &text, bool alarming);
     void fitVerdict();
     void offerNextStep();
@@ -61,5 +61,6 @@ private:
     // What the running or last update programs: a question after it may start it again.
     QString updateFilename;
     QList<ComponentRecord> updateComponents;
+    QByteArray updateSha256;
     int letterWidths[128]; // of the ASCII letters in the status label's font
 };
