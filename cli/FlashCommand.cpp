@@ -3,6 +3,7 @@
 #include "ExitStatus.h"
 #include "FlashCopies.h"
 #include "ImageChecks.h"
+#include "ImageDigest.h"
 #include "ImageReader.h"
 #include "InstalledVersions.h"
 #include "NodePermission.h"
@@ -11,6 +12,8 @@
 #include "UpdateVerdict.h"
 #include "VorlanDriver.h"
 
+#include <QFile>
+#include <QJsonObject>
 #include <QVector>
 
 #include <algorithm>
@@ -112,17 +115,8 @@ int FlashCommand::versions()
 int FlashCommand::info()
 {
     QList<ComponentRecord> components;
-    const int readResult = readImageComponents(invocation.path, components);
-    list(invocation.path, components);
-    const QString problem = imageProblem(invocation.path, readResult, components);
-    console.report(problem.isEmpty()
-                       ? QStringLiteral("An update would take this image.")
-                       : QStringLiteral("An update would refuse this image: ") + problem,
-                   QStringLiteral("image"),
-                   {{QStringLiteral("path"), invocation.path},
-                    {QStringLiteral("accepted"), problem.isEmpty()},
-                    {QStringLiteral("problem"), textOrNull(problem)}});
-    return problem.isEmpty() ? Success : Refused;
+    QByteArray sha256;
+    return inspect(invocation.path, &components, &sha256).isEmpty() ? Success : Refused;
 }
 
 int FlashCommand::copies()
@@ -178,10 +172,10 @@ int FlashCommand::update(const QString &image, UpdaterThread::CopyMode copyMode)
         verdict->assumeIncomplete(record.since());
     }
     QList<ComponentRecord> components;
-    const int readResult = readImageComponents(image, components);
-    list(image, components);
+    QByteArray sha256;
+    const QString problem = inspect(image, &components, &sha256);
     // Nothing is asked about an image that the update refuses anyway; the worker says why.
-    if (imageProblem(image, readResult, components).isEmpty() && !confirmed(components.size())) {
+    if (problem.isEmpty() && !confirmed(components.size())) {
         // The last line is a verdict whichever way the command ends.
         const QString text = QStringLiteral("The flash was not changed: the update was not "
                                             "confirmed.");
@@ -193,12 +187,15 @@ int FlashCommand::update(const QString &image, UpdaterThread::CopyMode copyMode)
         return Refused;
     }
 
-    bool interrupted = run->exec(image, components, copyMode);
+    // What was shown is what is written: the worker checks the bytes again, against this hash.
+    const QByteArray expected = invocation.sha256.isEmpty() ? sha256 : invocation.sha256;
+    bool interrupted = run->exec(image, components, expected, copyMode);
     if (verdict->outcome().result == UpdateOutcome::CopyNotSaved && !interrupted) {
         if (console.interactive()) {
             if (console.confirm(verdict->outcome().status +
                                 QStringLiteral(" Update without a copy? [y/N]")))
-                interrupted = run->exec(image, components, UpdaterThread::CopyMode::Declined);
+                interrupted =
+                    run->exec(image, components, expected, UpdaterThread::CopyMode::Declined);
         } else {
             console.fail(QStringLiteral("Add --no-copy to update without a copy."));
         }
@@ -281,4 +278,42 @@ void FlashCommand::list(const QString &image, const QList<ComponentRecord> &comp
         table += QStringLiteral("  ") + row.last();
     }
     console.report(table, QString());
+}
+
+// Lists the image's components and shows its signature and SHA-256, all from one descriptor
+// of the file, and whether an update would take it. Returns why not, or an empty string.
+QString FlashCommand::inspect(const QString &image, QList<ComponentRecord> *components,
+                              QByteArray *sha256)
+{
+    QFile file;
+    const bool opened = openImageFile(file, image);
+    const int readResult = opened ? readImageComponents(file, *components) : -1;
+    list(image, *components);
+    QString problem = imageProblem(image, readResult, *components);
+    ImageDigest digest(image, *components);
+    digest.setExpectedSha256(invocation.sha256);
+    if (opened && !digest.read(file) && problem.isEmpty())
+        problem = digest.refusal();
+    *sha256 = digest.sha256();
+
+    QString text;
+    QJsonValue signature;
+    if (opened) {
+        const SignatureResult &origin = digest.signature();
+        text = printable(origin.line()) + QLatin1Char('\n');
+        signature = QJsonObject{{QStringLiteral("status"), origin.statusName()},
+                                {QStringLiteral("signer"), textOrNull(origin.signer)},
+                                {QStringLiteral("fingerprint"), textOrNull(origin.fingerprint)}};
+    }
+    if (!sha256->isEmpty())
+        text += QStringLiteral("SHA-256: %1\n").arg(QString::fromLatin1(*sha256));
+    text += problem.isEmpty() ? QStringLiteral("An update would take this image.")
+                              : QStringLiteral("An update would refuse this image: ") + problem;
+    console.report(text, QStringLiteral("image"),
+                   {{QStringLiteral("path"), image},
+                    {QStringLiteral("accepted"), problem.isEmpty()},
+                    {QStringLiteral("problem"), textOrNull(problem)},
+                    {QStringLiteral("signature"), signature},
+                    {QStringLiteral("sha256"), textOrNull(QString::fromLatin1(*sha256))}});
+    return problem;
 }

@@ -30,6 +30,7 @@ private:
     bool confirmed(int count);
     int finish(const QList<ComponentRecord> &components, bool interrupted);
     void list(const QString &image, const QList<ComponentRecord> &components);
+    QString inspect(const QString &image, QList<ComponentRecord> *components, QByteArray *sha256);
 
     Invocation invocation;
     Console console;

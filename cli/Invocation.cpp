@@ -29,7 +29,8 @@ Invocation Invocation::parse(const QStringList &arguments)
     const QCommandLineOption json(QStringLiteral("json"), QString());
     const QCommandLineOption yes(QStringLiteral("yes"), QString());
     const QCommandLineOption noCopy(QStringLiteral("no-copy"), QString());
-    parser.addOptions({help, version, json, yes, noCopy});
+    const QCommandLineOption sha256(QStringLiteral("sha256"), QString(), QStringLiteral("HEX"));
+    parser.addOptions({help, version, json, yes, noCopy, sha256});
     if (!parser.parse(arguments)) {
         invocation.error = parser.errorText();
         return invocation;
@@ -43,6 +44,7 @@ Invocation Invocation::parse(const QStringList &arguments)
     invocation.json = parser.isSet(json);
     invocation.yes = parser.isSet(yes);
     invocation.noCopy = parser.isSet(noCopy);
+    invocation.sha256 = parser.value(sha256).toLatin1();
 
     const QStringList words = parser.positionalArguments();
     const QString name = words.value(0);
@@ -65,6 +67,12 @@ Invocation Invocation::parse(const QStringList &arguments)
         invocation.error = QStringLiteral("--yes applies to update and restore only.");
     else if (invocation.noCopy && found->command != Update)
         invocation.error = QStringLiteral("--no-copy applies to update only.");
+    else if (parser.isSet(sha256) && found->command != Update && found->command != Info)
+        invocation.error = QStringLiteral("--sha256 applies to info and update only.");
+    else if (parser.isSet(sha256) &&
+             (invocation.sha256.size() != 64 ||
+              QByteArray::fromHex(invocation.sha256).toHex() != invocation.sha256.toLower()))
+        invocation.error = QStringLiteral("--sha256 takes the 64 hexadecimal digits of a SHA-256.");
     return invocation;
 }
 
@@ -76,25 +84,27 @@ QString Invocation::usage()
         "\n"
         "Commands:\n"
         "  versions                          the installed HW timestamp, SW and PID version\n"
-        "  info IMAGE                        the image's components, and whether an update\n"
-        "                                    would take it\n"
-        "  update IMAGE [--yes] [--no-copy]  program the image into the flash, after a copy\n"
+        "  info IMAGE [--sha256 HEX]         the image's components, signature and SHA-256,\n"
+        "                                    and whether an update would take it\n"
+        "  update IMAGE [--yes] [--no-copy] [--sha256 HEX]\n"
+        "                                    program the image into the flash, after a copy\n"
         "                                    of the pages it erases\n"
         "  restore [COPY] [--yes]            put back a copy of the flash (the newest one\n"
         "                                    by default)\n"
         "  copies                            the saved copies of the flash, newest first\n"
         "\n"
         "Options:\n"
-        "  --yes       update without asking; needed without a terminal and with --json\n"
-        "  --no-copy   update without saving a copy of the flash first\n"
-        "  --json      one JSON object a line on standard output\n"
-        "  -h, --help  this help\n"
-        "  --version   the program's version\n"
+        "  --yes         update without asking; needed without a terminal and with --json\n"
+        "  --no-copy     update without saving a copy of the flash first\n"
+        "  --sha256 HEX  refuse an image whose SHA-256 is another (the published one)\n"
+        "  --json        one JSON object a line on standard output\n"
+        "  -h, --help    this help\n"
+        "  --version     the program's version\n"
         "\n"
         "Exit status: 0 the flash holds the image (or a query succeeded), 1 the update\n"
         "failed and the flash does not hold a complete image, 2 refused with the flash\n"
-        "unchanged, 3 the driver cannot be reached, 4 another program is updating the\n"
-        "flash, 64 wrong usage.\n");
+        "unchanged (also for a refused signature or SHA-256), 3 the driver cannot be\n"
+        "reached, 4 another program is updating the flash, 64 wrong usage.\n");
 }
 
 QString Invocation::versionText()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -22,7 +23,8 @@ struct Invocation
     bool json = false;
     bool yes = false;
     bool noCopy = false;
-    QString error; // why the command line is wrong, or empty
+    QByteArray sha256; // that the image must have, in hexadecimal; empty for any
+    QString error;     // why the command line is wrong, or empty
 
     static Invocation parse(const QStringList &arguments);
     static QString usage();

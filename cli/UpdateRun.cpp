@@ -55,7 +55,7 @@ UpdateRun::UpdateRun(Console *console, UpdateVerdict *verdict, QObject *parent)
 }
 
 bool UpdateRun::exec(const QString &image, const QList<ComponentRecord> &components,
-                     UpdaterThread::CopyMode copyMode)
+                     const QByteArray &sha256, UpdaterThread::CopyMode copyMode)
 {
     stage = QStringLiteral("starting");
     component = 0;
@@ -70,6 +70,7 @@ bool UpdateRun::exec(const QString &image, const QList<ComponentRecord> &compone
     auto *worker = new UpdaterThread;
     worker->setFilename(image);
     worker->setConfirmedComponents(components);
+    worker->setExpectedSha256(sha256);
     worker->setCopyMode(copyMode);
     verdict->follow(worker, components);
     worker->moveToThread(&thread);

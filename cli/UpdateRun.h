@@ -23,10 +23,10 @@ class UpdateRun : public QObject
 public:
     UpdateRun(Console *console, UpdateVerdict *verdict, QObject *parent = nullptr);
 
-    // Runs the update to its end, the event loop running meanwhile. Returns whether a
-    // terminating signal arrived while it ran.
+    // Runs the update to its end, the event loop running meanwhile; the image must have that
+    // SHA-256 (any when empty). Returns whether a terminating signal arrived while it ran.
     bool exec(const QString &image, const QList<ComponentRecord> &components,
-              UpdaterThread::CopyMode copyMode);
+              const QByteArray &sha256, UpdaterThread::CopyMode copyMode);
 
 private:
     void showStatus(const QString &text);
