@@ -2,6 +2,7 @@
 
 #include "FlashCopies.h"
 #include "MainWindow.h"
+#include "SigningKeys.h"
 #include "SimulatedDevice.h"
 #include "StartupOptions.h"
 #include "TimeDisplay.h"
@@ -9,6 +10,7 @@
 #include "VorlanDriver.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -65,6 +67,13 @@ QByteArray formerFlash()
     return content;
 }
 
+QString sha256(const QString &path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
+}
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -72,6 +81,8 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { keys = new SigningKeys; }
+    void cleanupTestCase() { delete keys; }
     void init();
     void cleanup();
 
@@ -87,6 +98,8 @@ private slots:
     void verdict();
     void failureRemembered();
     void infoDialogFollowsTheName();
+    void signatureShown_data();
+    void signatureShown();
 
 private:
     void makeWindow();
@@ -97,6 +110,7 @@ private:
     }
     QString shownVerdict() const { return child<QLabel>("verdictLabel")->text(); }
 
+    SigningKeys *keys = nullptr;
     SimulatedDevice *device = nullptr;
     Answers *answers = nullptr;
     MainWindow *window = nullptr;
@@ -111,6 +125,7 @@ void TestMainWindow::init()
 {
     device = new SimulatedDevice;
     device->setFlash(formerFlash());
+    keys->reset();
     answers = new Answers;
     openWithoutDriver = false;
 }
@@ -286,6 +301,11 @@ void TestMainWindow::verdict_data()
     QTest::newRow("another program holds the flash")
         << QByteArray("held") << QByteArray() << busy << QString() << false
         << "The flash memory is being updated by another program." << busy << true;
+    // Another file of the same layout under the name once the dialog has read it.
+    QTest::newRow("image replaced while the confirmation is shown")
+        << QByteArray("replace") << QByteArray() << unchanged << QString() << false
+        << "The SHA-256 of the update image %1 is %new, not the expected %old." << unchanged
+        << true;
     // The state folder is a file: no copy can be saved, and the user declines to go on.
     const QString noCopy = QStringLiteral(
         "No copy of the flash could be saved: cannot make the folder %1/vorlan-update/copies.");
@@ -313,13 +333,19 @@ void TestMainWindow::verdict()
         qputenv("XDG_STATE_HOME", QFile::encodeName(path));
     else if (setting == "held")
         QCOMPARE(flock(holder, LOCK_EX | LOCK_NB), 0);
-    else
+    else if (setting != "replace")
         device->set(setting.constData(), value);
+    const QString shown256 = sha256(path);
     makeWindow();
     const int width = window->width();
     QString shown; // the verdict when the question came up
     answers->answer["Update failed"] = answers->answer["No copy of the flash"] = answer;
     answers->onModal = [&](const QString &title) {
+        if (title == QLatin1String("Image info") && setting == "replace") {
+            QList<ImageComponent> other = components;
+            other[1].data = componentData(200000, 7);
+            device->makeImage(other);
+        }
         if (title == QLatin1String("Update failed") ||
             title == QLatin1String("No copy of the flash")) {
             shown = shownVerdict();
@@ -342,7 +368,9 @@ void TestMainWindow::verdict()
     QFETCH(QString, finalVerdict);
     const auto fill = [&](QString text) {
         return text.replace(QLatin1String("%1"), path)
-            .replace(QLatin1String("%2"), FlashCopies::list().value(0).path);
+            .replace(QLatin1String("%2"), FlashCopies::list().value(0).path)
+            .replace(QLatin1String("%old"), shown256)
+            .replace(QLatin1String("%new"), sha256(path));
     };
     QTRY_COMPARE_WITH_TIMEOUT(shownVerdict(), fill(finalVerdict), 30000);
     const qint64 seconds = clock.elapsed() / 1000;
@@ -356,7 +384,7 @@ void TestMainWindow::verdict()
     auto *status = child<QLabel>("statusLabel");
     QCOMPARE(status->toolTip().isEmpty() ? status->text() : status->toolTip(), statusText);
     if (!status->toolTip().isEmpty()) { // elided in the middle: its start and its end stay
-        QVERIFY(status->text().startsWith(statusText.left(30)));
+        QVERIFY(status->text().startsWith(statusText.left(20)));
         QVERIFY(status->text().endsWith(statusText.right(10)));
     }
     QCOMPARE(child<QProgressBar>("currentProgressBar")->value(), 100);
@@ -446,6 +474,48 @@ void TestMainWindow::infoDialogFollowsTheName()
     device->makeImage({{"A", 0, 0, 0, "a"}}, "two.tarnru");
     infoButton->click();
     QCOMPARE(list->count(), 2); // the same name: shown as it is until shown anew
+}
+
+void TestMainWindow::signatureShown_data()
+{
+    QTest::addColumn<QByteArray>("key"); // trusted, and signs the image
+    QTest::addColumn<QByteArray>("signer");
+    QTest::addColumn<QString>("line"); // %1 the long key id of the signer
+    QTest::newRow("good") << QByteArray("vendor") << QByteArray("vendor")
+                          << "Signed by Vendor Test <vendor@example.invalid>, key \u2026%1";
+    QTest::newRow("none") << QByteArray("vendor") << QByteArray() << "Not signed";
+    QTest::newRow("bad") << QByteArray("vendor") << QByteArray("changed")
+                         << "The signature does not match this image";
+    QTest::newRow("untrusted") << QByteArray("vendor") << QByteArray("stranger")
+                               << "Signed by a key that is not trusted (\u2026%1)";
+    QTest::newRow("expired") << QByteArray("old") << QByteArray("old")
+                             << "The signing key has expired";
+}
+
+// The dialog shows where the image comes from, and its SHA-256, where the user decides.
+void TestMainWindow::signatureShown()
+{
+    QFETCH(QByteArray, key);
+    QFETCH(QByteArray, signer);
+    QFETCH(QString, line);
+    const auto keyNamed = [](const QByteArray &name) {
+        return name == "old"        ? SigningKeys::Old
+               : name == "stranger" ? SigningKeys::Stranger
+                                    : SigningKeys::Vendor;
+    };
+    const QString path = device->makeImage(components);
+    keys->trust(keyNamed(key));
+    if (!signer.isEmpty())
+        keys->sign(keyNamed(signer), path, path + ".sig", {"--detach-sign"});
+    if (signer == "changed")
+        device->makeImage({components[0], components[1], {"", 0, 0x200000, 0, "other"}});
+    makeWindow();
+    filename->setText(path);
+    child<QPushButton>("imageInfoButton")->click();
+    auto *shown = window->findChild<QLabel *>("signatureLabel");
+    QCOMPARE(shown->text(), line.replace("%1", keys->keyId(keyNamed(signer))));
+    QCOMPARE(shown->styleSheet().contains("color"), signer == "vendor"); // green when good
+    QCOMPARE(window->findChild<QLabel *>("sha256Label")->text(), "SHA-256: " + sha256(path));
 }
 
 QTEST_MAIN(TestMainWindow)
