@@ -61,13 +61,19 @@ QString signatureBeside(const QString &filename)
     return QString();
 }
 
-bool readSignature(const QString &path, QByteArray *signature)
+// Why the signature file cannot be handed to gpgv, or an empty string.
+QString readSignature(const QString &path, QByteArray *signature)
 {
     QFile file;
     if (!openImageFile(file, path))
-        return false;
+        return QStringLiteral("it cannot be read");
     *signature = file.read(largestSignature + 1);
-    return file.error() == QFileDevice::NoError && signature->size() <= largestSignature;
+    if (file.error() != QFileDevice::NoError)
+        return QStringLiteral("it cannot be read");
+    if (signature->size() > largestSignature)
+        return QStringLiteral("it is larger than %1 KiB, which no detached signature is")
+            .arg(largestSignature / 1024);
+    return QString();
 }
 
 } // namespace
@@ -99,12 +105,11 @@ bool ImageDigest::read(QFile &image)
         signatureRequired = policy.signatureRequired();
         requirement = policy.requirement();
         QByteArray signature;
-        if (signatureFile.isEmpty()) {
-            verdict.status = SignatureResult::None;
-        } else if (!readSignature(signatureFile, &signature)) {
+        if (!signatureFile.isEmpty())
+            verdict.failure = readSignature(signatureFile, &signature);
+        if (!verdict.failure.isEmpty()) {
             verdict.status = SignatureResult::Bad;
-            verdict.failure = QStringLiteral("it cannot be read");
-        } else {
+        } else if (!signatureFile.isEmpty()) {
             check = std::make_unique<SignatureCheck>();
             check->start(signature, policy.keyrings());
         }
