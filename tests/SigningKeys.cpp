@@ -7,11 +7,17 @@
 
 namespace {
 
-const char *const emails[] = {"vendor@example.invalid", "stranger@example.invalid",
-                              "old@example.invalid"};
-const char *const names[] = {"Vendor Test", "Stranger Test", "Old Test"};
-// Old is made and signs on a day of 2020, and expires the day after.
-const QString past = QStringLiteral("20200101T010000");
+// The name in each key's user id is the key's name with a capital.
+QByteArray email(const QByteArray &key)
+{
+    return key.left(key.indexOf('.') < 0 ? key.size() : key.indexOf('.')) + "@example.invalid";
+}
+
+// old is made and signs on a day of 2020, and expires the day after.
+QStringList timeOf(const QByteArray &key)
+{
+    return key == "old" ? QStringList{"--faked-system-time", "20200101T010000"} : QStringList{};
+}
 
 void write(const QString &path, const QByteArray &bytes)
 {
@@ -25,16 +31,13 @@ void write(const QString &path, const QByteArray &bytes)
 
 SigningKeys::SigningKeys()
 {
-    QFile::setPermissions(dir.path(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("VORLAN_UPDATE_SYSCONFDIR", QFile::encodeName(configFolder()));
     qputenv("VORLAN_UPDATE_DATADIR", QFile::encodeName(dataFolder()));
-    for (Key key : {Vendor, Stranger, Old}) {
-        QStringList arguments{"--passphrase", "",        "--quick-gen-key",
-                              signer(key),    "ed25519", "sign"};
-        if (key == Old)
-            arguments = QStringList{"--faked-system-time", past} + arguments + QStringList{"1d"};
-        gpg(arguments);
+    for (const QByteArray key : {"vendor", "stranger", "old"}) {
+        const QString name = QString::fromLatin1(key.left(1).toUpper() + key.mid(1));
+        gpg(timeOf(key) + QStringList{"--passphrase", "", "--quick-gen-key",
+                                      name + " Test <" + email(key) + '>', "ed25519", "sign",
+                                      key == "old" ? "1d" : "never"});
     }
 }
 
@@ -68,14 +71,9 @@ QByteArray SigningKeys::run(const QString &program, const QStringList &arguments
     return process.readAllStandardOutput();
 }
 
-QString SigningKeys::signer(Key key)
+QString SigningKeys::fingerprint(const QByteArray &key) const
 {
-    return QStringLiteral("%1 <%2>").arg(names[key], emails[key]);
-}
-
-QString SigningKeys::fingerprint(Key key) const
-{
-    const QList<QByteArray> lines = gpg({"--with-colons", "--list-keys", emails[key]}).split('\n');
+    const QList<QByteArray> lines = gpg({"--with-colons", "--list-keys", email(key)}).split('\n');
     for (const QByteArray &line : lines) {
         if (line.startsWith("fpr:"))
             return QString::fromLatin1(line.split(':').value(9));
@@ -89,12 +87,12 @@ void SigningKeys::reset() const
     QDir(dataFolder()).removeRecursively();
 }
 
-void SigningKeys::trust(Key key, bool armoured) const
+void SigningKeys::trust(const QByteArray &key) const
 {
-    const QStringList armour = armoured ? QStringList{"--armor"} : QStringList{};
-    write(armoured ? configFolder() + "/keyrings/" + emails[key] + ".asc"
-                   : dataFolder() + "/keyrings/" + emails[key] + ".gpg",
-          gpg(armour + QStringList{"--export", emails[key]}));
+    const bool armoured = key.endsWith(".asc");
+    write(armoured ? configFolder() + "/keyrings/" + key
+                   : dataFolder() + "/keyrings/" + key + ".gpg",
+          gpg(QStringList{armoured ? "--armor" : "--no-armor", "--export", email(key)}));
 }
 
 void SigningKeys::setRequired(const QByteArray &value) const
@@ -102,10 +100,21 @@ void SigningKeys::setRequired(const QByteArray &value) const
     write(configFolder() + "/vorlan-update.conf", "[Signatures]\nRequired=" + value + '\n');
 }
 
-void SigningKeys::sign(Key key, const QString &file, const QString &signature,
-                       const QStringList &options) const
+void SigningKeys::sign(const QByteArray &how, const QString &image) const
 {
-    const QStringList time = key == Old ? QStringList{"--faked-system-time", past} : QStringList{};
-    gpg(time + QStringList{"--local-user", emails[key], "--output", signature} + options +
-        QStringList{file});
+    const bool byVendor = how == "message" || how == "other" || how == "changed";
+    QString signedFile = image;
+    if (how == "other")
+        write(signedFile = image + ".other", "other bytes");
+    gpg(timeOf(how) + QStringList{"--local-user", email(byVendor ? "vendor" : how), "--output",
+                                  image + ".sig", how == "message" ? "--sign" : "--detach-sign",
+                                  how.endsWith(".asc") ? "--armor" : "--no-armor", signedFile});
+    if (how != "changed")
+        return;
+    QFile file(image);
+    if (!file.open(QIODevice::ReadWrite) || !file.seek(file.size() - 1))
+        qFatal("cannot change %s", qPrintable(image));
+    const char last = char(file.read(1).at(0) ^ 1);
+    file.seek(file.size() - 1);
+    file.write(&last, 1);
 }

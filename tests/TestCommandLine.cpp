@@ -2,8 +2,10 @@
 // row an outcome, with its exit status, what it prints and what the flash holds afterwards.
 
 #include "FlashCopies.h"
+#include "SigningKeys.h"
 #include "SimulatedDevice.h"
 
+#include <QCryptographicHash>
 #include <QProcess>
 #include <QtTest>
 
@@ -12,7 +14,8 @@
 namespace {
 
 // One command line: %1 the image, %2 the newest copy of the flash, %3 an image the update
-// refuses. What it prints must hold each of the shown texts.
+// refuses, %H the image's SHA-256. What it prints must hold each of the shown texts, in which
+// %fpr(KEY) and %id(KEY) stand for a key's fingerprint and long key id.
 struct Run
 {
     QString command;
@@ -38,6 +41,18 @@ QString json(const QString &outcome, QString text, const QString &copy = {},
         .arg(outcome, text.replace('"', "\\\""), value(component), value(copy));
 }
 
+// The image event's end: its signature and SHA-256.
+QString origin(const QString &status, const QString &signer = {}, const QString &fingerprint = {})
+{
+    const auto value = [](const QString &s) { return s.isEmpty() ? "null" : '"' + s + '"'; };
+    return QString(R"("signature":{"fingerprint":%1,"signer":%2,"status":"%3"},"sha256":"%H"})")
+        .arg(value(fingerprint), value(signer), status);
+}
+
+const QString vendor = "Vendor Test <vendor@example.invalid>";
+const QString notMatching = "The signature %1.sig does not match the update image %1.";
+const QString zeros(64, '0');
+
 } // namespace
 
 Q_DECLARE_METATYPE(Run)
@@ -49,8 +64,13 @@ class TestCommandLine : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { keys = new SigningKeys; }
+    void cleanupTestCase() { delete keys; }
     void outcome_data();
     void outcome();
+
+private:
+    SigningKeys *keys = nullptr;
 };
 
 void TestCommandLine::outcome_data()
@@ -103,11 +123,89 @@ void TestCommandLine::outcome_data()
     QTest::newRow("queries and usage")
         << Settings{}
         << Runs{{"versions", 0, {"1764710912\nSW version: 1.3.05\nPID version: 0.1.02\n"}},
-                {"info %1", 0, {"  KERN  1.0.00   0x100000  200032  3\nAn update would take this"}},
+                {"info %1",
+                 0,
+                 {"  KERN  1.0.00   0x100000  200032  3\nNot signed\nSHA-256: %H\nAn update would "
+                  "take this"}},
                 {"info %3", 2, {"An update would refuse this image: " + offPage}},
                 {"copies", 0, {"No copy of the flash has been saved"}},
                 {"--version", 0, {"vorlan-flash 1.1\n"}},
-                {"update", 64, {"Wrong number of arguments for update.\n\nUsage: vorlan-flash"}}}
+                {"update", 64, {"Wrong number of arguments for update.\n\nUsage: vorlan-flash"}},
+                {"info %1 --sha256 12ab", 64, {"--sha256 takes the 64 hexadecimal digits"}}}
+        << false;
+
+    // Where the image comes from: "trust", "required" and "sign" as SigningKeys has them.
+    QTest::newRow("signed by a trusted key")
+        << Settings{{"trust", "vendor"}, {"sign", "vendor"}}
+        << Runs{{"info %1", 0, {"Signed by " + vendor + ", key \u2026%id(vendor)\nSHA-256: %H\n"}},
+                {"--json info %1", 0, {origin("good", vendor, "%fpr(vendor)")}},
+                {"update %1 --yes", 0, {written}}}
+        << true;
+    QTest::newRow("one byte changed after signing")
+        << Settings{{"trust", "vendor"}, {"sign", "changed"}}
+        << Runs{{"--json info %1", 2, {origin("bad", vendor, "%id(vendor)")}},
+                {"update %1 --yes", 2, {notMatching, unchanged}},
+                {"--json update %1 --yes", 2, {json("unchanged", unchanged)}}}
+        << false;
+    QTest::newRow("signed by a key that is not trusted")
+        << Settings{{"trust", "vendor"}, {"sign", "stranger"}}
+        << Runs{{"--json info %1", 2, {origin("untrusted", {}, "%fpr(stranger)")}},
+                {"update %1 --yes",
+                 2,
+                 {"is signed by a key that is not trusted (\u2026%id(stranger))"}}}
+        << false;
+    QTest::newRow("signed by an expired key")
+        << Settings{{"trust", "old"}, {"sign", "old"}}
+        << Runs{{"--json info %1",
+                 2,
+                 {origin("expired", "Old Test <old@example.invalid>", "%fpr(old)")}},
+                {"update %1 --yes",
+                 2,
+                 {"signed by a key that has expired or been revoked", unchanged}}}
+        << false;
+    QTest::newRow("a signature of another file")
+        << Settings{{"trust", "vendor"}, {"sign", "other"}}
+        << Runs{{"--json info %1", 2, {origin("bad", vendor, "%id(vendor)")}},
+                {"update %1 --yes", 2, {notMatching, unchanged}}}
+        << false;
+    // gpgv sees none: a message that holds the image is larger than any detached signature.
+    QTest::newRow("a signed message instead of a detached signature")
+        << Settings{{"trust", "vendor"}, {"sign", "message"}}
+        << Runs{{"--json info %1", 2, {origin("bad")}},
+                {"update %1 --yes",
+                 2,
+                 {"image.tarnru.sig of the update image %1 cannot be checked: it is larger than 64 "
+                  "KiB, which no detached signature is."}}}
+        << false;
+    QTest::newRow("not signed, Required=yes")
+        << Settings{{"required", "yes"}}
+        << Runs{{"--json info %1", 2, {origin("none")}},
+                {"update %1 --yes",
+                 2,
+                 {"vorlan-update.conf requires a signature (Required=yes).", unchanged}}}
+        << false;
+    QTest::newRow("not signed, a trusted key")
+        << Settings{{"trust", "vendor"}}
+        << Runs{{"update %1 --yes",
+                 2,
+                 {"a signature is required once a trusted key is installed."}}}
+        << false;
+    QTest::newRow("not signed, a trusted key, Required=no")
+        << Settings{{"trust", "vendor"}, {"required", "no"}}
+        << Runs{{"update %1 --yes", 0, {written}}} << true;
+    QTest::newRow("the published SHA-256")
+        << Settings{}
+        << Runs{{"--json update %1 --yes --sha256 %H", 0, {json("written", written, "%2")}}}
+        << true;
+    QTest::newRow("another SHA-256")
+        << Settings{}
+        << Runs{{"update %1 --yes --sha256 " + zeros,
+                 2,
+                 {"The SHA-256 of the update image %1 is %H, not the expected " + zeros,
+                  unchanged}},
+                {"--json info %1 --sha256 " + zeros,
+                 2,
+                 {R"("accepted":false,"problem":"The SHA-256 of)"}}}
         << false;
 }
 
@@ -125,8 +223,15 @@ void TestCommandLine::outcome()
     const QString bad = device.makeImage({{"U", 0, 0x10000, 0, componentData(100)}}, "u.tarnru");
     QFile holder("/dev/tarn_flash");
     bool terminal = false;
+    keys->reset();
     for (const auto &setting : settings) {
-        if (setting.first == "held")
+        if (setting.first == "trust")
+            keys->trust(setting.second);
+        else if (setting.first == "required")
+            keys->setRequired(setting.second);
+        else if (setting.first == "sign")
+            keys->sign(setting.second, image);
+        else if (setting.first == "held")
             QVERIFY(holder.open(QIODevice::ReadWrite) &&
                     flock(holder.handle(), LOCK_EX | LOCK_NB) == 0);
         else if (setting.first == "terminal")
@@ -135,12 +240,19 @@ void TestCommandLine::outcome()
             device.set(setting.first.constData(), setting.second);
     }
 
+    QFile file(image);
+    file.open(QIODevice::ReadOnly);
+    const QString sha256 =
+        QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
     for (const Run &run : runs) {
         if (run.command.contains("restore"))
             for (const auto &setting : settings)
                 qunsetenv("VORLAN_SIM_" + setting.first);
-        const QStringList arguments =
-            QString(run.command).replace("%1", image).replace("%3", bad).split(' ');
+        const QStringList arguments = QString(run.command)
+                                          .replace("%1", image)
+                                          .replace("%3", bad)
+                                          .replace("%H", sha256)
+                                          .split(' ');
         QProcess tool;
         tool.setProcessChannelMode(QProcess::MergedChannels);
         if (terminal) { // typing "y"; the leak checker is for vorlan-flash, not for script
@@ -162,7 +274,11 @@ void TestCommandLine::outcome()
                  output.constData());
         const QString newest = FlashCopies::list().value(0).path;
         for (QString text : run.shown) {
-            text.replace("%1", image).replace("%2", newest);
+            text.replace("%1", image).replace("%2", newest).replace("%H", sha256);
+            for (const QByteArray key : {"vendor", "stranger", "old"}) {
+                text.replace("%fpr(" + key + ')', keys->fingerprint(key));
+                text.replace("%id(" + key + ')', keys->keyId(key));
+            }
             QVERIFY2(output.contains(text.toUtf8()), qPrintable(text + "\nnot in:\n" + output));
         }
     }

@@ -498,22 +498,17 @@ void TestMainWindow::signatureShown()
     QFETCH(QByteArray, key);
     QFETCH(QByteArray, signer);
     QFETCH(QString, line);
-    const auto keyNamed = [](const QByteArray &name) {
-        return name == "old"        ? SigningKeys::Old
-               : name == "stranger" ? SigningKeys::Stranger
-                                    : SigningKeys::Vendor;
-    };
     const QString path = device->makeImage(components);
-    keys->trust(keyNamed(key));
+    keys->trust(key);
     if (!signer.isEmpty())
-        keys->sign(keyNamed(signer), path, path + ".sig", {"--detach-sign"});
-    if (signer == "changed")
-        device->makeImage({components[0], components[1], {"", 0, 0x200000, 0, "other"}});
+        keys->sign(signer, path);
     makeWindow();
     filename->setText(path);
     child<QPushButton>("imageInfoButton")->click();
     auto *shown = window->findChild<QLabel *>("signatureLabel");
-    QCOMPARE(shown->text(), line.replace("%1", keys->keyId(keyNamed(signer))));
+    if (line.contains("%1"))
+        line.replace("%1", keys->keyId(signer));
+    QCOMPARE(shown->text(), line);
     QCOMPARE(shown->styleSheet().contains("color"), signer == "vendor"); // green when good
     QCOMPARE(window->findChild<QLabel *>("sha256Label")->text(), "SHA-256: " + sha256(path));
 }
