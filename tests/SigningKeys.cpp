@@ -41,32 +41,30 @@ SigningKeys::SigningKeys()
     }
 }
 
-SigningKeys::~SigningKeys()
-{
-    run("gpgconf", {"--homedir", dir.filePath("gnupg"), "--kill", "all"});
-}
-
+// The agent that gpg starts for the secret keys is stopped after each call, so that none is
+// left behind by a test that aborts.
 QByteArray SigningKeys::gpg(const QStringList &arguments) const
 {
-    return run("gpg",
-               QStringList{"--homedir", dir.filePath("gnupg"), "--batch", "--yes", "--quiet"} +
-                   arguments);
-}
-
-QByteArray SigningKeys::run(const QString &program, const QStringList &arguments) const
-{
-    QDir().mkpath(dir.filePath("gnupg"));
-    QFile::setPermissions(dir.filePath("gnupg"),
+    const QString home = dir.filePath("gnupg");
+    QDir().mkpath(home);
+    QFile::setPermissions(home,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QProcess process;
     // gpg and its agent go without the simulator and the sanitizers' runtime.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("LD_PRELOAD");
     process.setProcessEnvironment(environment);
-    process.start(program, arguments);
+    process.start("gpg", QStringList{"--homedir", home, "--batch", "--yes", "--quiet"} + arguments);
     process.closeWriteChannel();
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
-        qFatal("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(' ')),
+    const bool done = process.waitForFinished(30000) && process.exitCode() == 0;
+    process.kill();
+    process.waitForFinished(5000);
+    QProcess agent;
+    agent.setProcessEnvironment(environment);
+    agent.start("gpgconf", {"--homedir", home, "--kill", "gpg-agent"});
+    agent.waitForFinished(30000);
+    if (!done)
+        qFatal("gpg %s failed: %s", qPrintable(arguments.join(' ')),
                process.readAllStandardError().constData());
     return process.readAllStandardOutput();
 }

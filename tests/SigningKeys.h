@@ -11,7 +11,6 @@ class SigningKeys
 {
 public:
     SigningKeys();
-    ~SigningKeys(); // stops the GnuPG agent
 
     QString fingerprint(const QByteArray &key) const;
     QString keyId(const QByteArray &key) const { return fingerprint(key).right(16); }
@@ -31,7 +30,6 @@ public:
 
 private:
     QByteArray gpg(const QStringList &arguments) const;
-    QByteArray run(const QString &program, const QStringList &arguments) const;
 
     QTemporaryDir dir;
 };

@@ -134,79 +134,48 @@ void TestCommandLine::outcome_data()
                 {"info %1 --sha256 12ab", 64, {"--sha256 takes the 64 hexadecimal digits"}}}
         << false;
 
-    // Where the image comes from: "trust", "required" and "sign" as SigningKeys has them.
+    // Where the image comes from: "trust", "required" and "sign" as SigningKeys has them. An
+    // update's JSON has the image event, the refusal and the verdict.
+    const auto refused = [](const char *name, const Settings &settings, const QString &origin,
+                            const QString &why, const QString &options = {}) {
+        QTest::newRow(name) << settings
+                            << Runs{{"--json update %1 --yes" + options,
+                                     2,
+                                     {origin, why, json("unchanged", unchanged)}}}
+                            << false;
+    };
     QTest::newRow("signed by a trusted key")
         << Settings{{"trust", "vendor"}, {"sign", "vendor"}}
         << Runs{{"info %1", 0, {"Signed by " + vendor + ", key \u2026%id(vendor)\nSHA-256: %H\n"}},
-                {"--json info %1", 0, {origin("good", vendor, "%fpr(vendor)")}},
-                {"update %1 --yes", 0, {written}}}
+                {"--json update %1 --yes",
+                 0,
+                 {origin("good", vendor, "%fpr(vendor)"), json("written", written, "%2")}}}
         << true;
-    QTest::newRow("one byte changed after signing")
-        << Settings{{"trust", "vendor"}, {"sign", "changed"}}
-        << Runs{{"--json info %1", 2, {origin("bad", vendor, "%id(vendor)")}},
-                {"update %1 --yes", 2, {notMatching, unchanged}},
-                {"--json update %1 --yes", 2, {json("unchanged", unchanged)}}}
-        << false;
-    QTest::newRow("signed by a key that is not trusted")
-        << Settings{{"trust", "vendor"}, {"sign", "stranger"}}
-        << Runs{{"--json info %1", 2, {origin("untrusted", {}, "%fpr(stranger)")}},
-                {"update %1 --yes",
-                 2,
-                 {"is signed by a key that is not trusted (\u2026%id(stranger))"}}}
-        << false;
-    QTest::newRow("signed by an expired key")
-        << Settings{{"trust", "old"}, {"sign", "old"}}
-        << Runs{{"--json info %1",
-                 2,
-                 {origin("expired", "Old Test <old@example.invalid>", "%fpr(old)")}},
-                {"update %1 --yes",
-                 2,
-                 {"signed by a key that has expired or been revoked", unchanged}}}
-        << false;
-    QTest::newRow("a signature of another file")
-        << Settings{{"trust", "vendor"}, {"sign", "other"}}
-        << Runs{{"--json info %1", 2, {origin("bad", vendor, "%id(vendor)")}},
-                {"update %1 --yes", 2, {notMatching, unchanged}}}
-        << false;
+    refused("one byte changed after signing", {{"trust", "vendor"}, {"sign", "changed"}},
+            origin("bad", vendor, "%id(vendor)"), notMatching);
+    refused("signed by a key that is not trusted", {{"trust", "vendor"}, {"sign", "stranger"}},
+            origin("untrusted", {}, "%fpr(stranger)"), "not trusted (\u2026%id(stranger))");
+    refused("signed by an expired key", {{"trust", "old"}, {"sign", "old"}},
+            origin("expired", "Old Test <old@example.invalid>", "%fpr(old)"),
+            "signed by a key that has expired or been revoked");
+    refused("a signature of another file", {{"trust", "vendor"}, {"sign", "other"}},
+            origin("bad", vendor, "%id(vendor)"), notMatching);
     // gpgv sees none: a message that holds the image is larger than any detached signature.
-    QTest::newRow("a signed message instead of a detached signature")
-        << Settings{{"trust", "vendor"}, {"sign", "message"}}
-        << Runs{{"--json info %1", 2, {origin("bad")}},
-                {"update %1 --yes",
-                 2,
-                 {"image.tarnru.sig of the update image %1 cannot be checked: it is larger than 64 "
-                  "KiB, which no detached signature is."}}}
-        << false;
-    QTest::newRow("not signed, Required=yes")
-        << Settings{{"required", "yes"}}
-        << Runs{{"--json info %1", 2, {origin("none")}},
-                {"update %1 --yes",
-                 2,
-                 {"vorlan-update.conf requires a signature (Required=yes).", unchanged}}}
-        << false;
-    QTest::newRow("not signed, a trusted key")
-        << Settings{{"trust", "vendor"}}
-        << Runs{{"update %1 --yes",
-                 2,
-                 {"a signature is required once a trusted key is installed."}}}
-        << false;
+    refused("a signed message instead of a detached signature",
+            {{"trust", "vendor"}, {"sign", "message"}}, origin("bad"),
+            "cannot be checked: it is larger than 64 KiB, which no detached signature is.");
+    refused("not signed, Required=yes", {{"required", "yes"}}, origin("none"),
+            "vorlan-update.conf requires a signature (Required=yes).");
+    refused("not signed, a trusted key", {{"trust", "vendor"}}, origin("none"),
+            "a signature is required once a trusted key is installed.");
+    refused("another SHA-256", {}, R"("accepted":false)",
+            "The SHA-256 of the update image %1 is %H, not the expected " + zeros,
+            " --sha256 " + zeros);
     QTest::newRow("not signed, a trusted key, Required=no")
         << Settings{{"trust", "vendor"}, {"required", "no"}}
-        << Runs{{"update %1 --yes", 0, {written}}} << true;
+        << Runs{{"update %1 --yes", 0, {"Not signed\n", written}}} << true;
     QTest::newRow("the published SHA-256")
-        << Settings{}
-        << Runs{{"--json update %1 --yes --sha256 %H", 0, {json("written", written, "%2")}}}
-        << true;
-    QTest::newRow("another SHA-256")
-        << Settings{}
-        << Runs{{"update %1 --yes --sha256 " + zeros,
-                 2,
-                 {"The SHA-256 of the update image %1 is %H, not the expected " + zeros,
-                  unchanged}},
-                {"--json info %1 --sha256 " + zeros,
-                 2,
-                 {R"("accepted":false,"problem":"The SHA-256 of)"}}}
-        << false;
+        << Settings{} << Runs{{"update %1 --yes --sha256 %H", 0, {written}}} << true;
 }
 
 void TestCommandLine::outcome()
