@@ -4,6 +4,7 @@
 #include "FlashCopies.h"
 #include "FlashVerifier.h"
 #include "ImageChecks.h"
+#include "ImageDigest.h"
 #include "ImageReader.h"
 #include "InstalledVersions.h"
 #include "NodePermission.h"
@@ -14,6 +15,7 @@
 #include "VorlanDriver.h"
 
 #include <QFile>
+#include <QJsonObject>
 #include <QVector>
 
 #include <algorithm>
@@ -23,17 +25,6 @@ namespace {
 QString addressText(u_int32_t address)
 {
     return QStringLiteral("0x") + QString::number(address, 16);
-}
-
-// The image's components, and why an update would refuse the image, or an empty string.
-QString readImage(const QString &path, QList<ComponentRecord> &components)
-{
-    QFile file;
-    QString readProblem;
-    const int readResult = openImageFile(file, path, &readProblem)
-                               ? readImageComponents(file, components, &readProblem)
-                               : -1;
-    return imageProblem(path, readResult, readProblem, components);
 }
 
 QJsonValue textOrNull(const QString &text)
@@ -95,16 +86,8 @@ int FlashCommand::versions()
 int FlashCommand::info()
 {
     QList<ComponentRecord> components;
-    const QString problem = readImage(invocation.path, components);
-    list(invocation.path, components);
-    console.report(problem.isEmpty()
-                       ? QStringLiteral("An update would take this image.")
-                       : QStringLiteral("An update would refuse this image: ") + problem,
-                   QStringLiteral("image"),
-                   {{QStringLiteral("path"), invocation.path},
-                    {QStringLiteral("accepted"), problem.isEmpty()},
-                    {QStringLiteral("problem"), textOrNull(problem)}});
-    return problem.isEmpty() ? Success : Refused;
+    QByteArray sha256;
+    return inspect(invocation.path, &components, &sha256).isEmpty() ? Success : Refused;
 }
 
 int FlashCommand::copies()
@@ -160,12 +143,15 @@ int FlashCommand::update(const QString &image)
     if (!session->notice().isEmpty())
         console.warn(session->notice());
     QList<ComponentRecord> components;
-    const QString problem = readImage(image, components);
-    list(image, components);
+    QByteArray sha256;
+    const QString problem = inspect(image, &components, &sha256);
     const UpdaterThread::CopyMode copyMode =
         invocation.noCopy ? UpdaterThread::CopyMode::Skip : UpdaterThread::CopyMode::Save;
+    // What was shown is what is written: the worker checks the bytes again, against this hash.
     // Nothing is asked about an image that the update refuses anyway; the worker says why.
-    return perform({image, components, copyMode, {}}, problem.isEmpty());
+    return perform(
+        {image, components, copyMode, invocation.sha256.isEmpty() ? sha256 : invocation.sha256},
+        problem.isEmpty());
 }
 
 int FlashCommand::perform(const UpdateSession::Plan &plan, bool checked)
@@ -290,7 +276,7 @@ int FlashCommand::verify()
     if (!session->notice().isEmpty())
         console.warn(session->notice());
     FlashVerifier verifier;
-    const FlashVerifier::Result result = verifier.verify(invocation.path);
+    const FlashVerifier::Result result = verifier.verify(invocation.path, invocation.sha256);
     if (!verifier.problem().isEmpty())
         console.fail(verifier.problem());
     showComparisons(verifier);
@@ -318,7 +304,7 @@ bool FlashCommand::alreadyHeld()
     if (session->pagesAtRisk())
         return false;
     FlashVerifier verifier;
-    const FlashVerifier::Result result = verifier.verify(invocation.path);
+    const FlashVerifier::Result result = verifier.verify(invocation.path, invocation.sha256);
     if (result != FlashVerifier::Matches && result != FlashVerifier::Differs)
         return false;
     showComparisons(verifier);
@@ -350,4 +336,43 @@ void FlashCommand::showComparisons(const FlashVerifier &verifier)
              {QStringLiteral("matches"), matches},
              {QStringLiteral("firstDifference"), textOrNull(difference)}});
     }
+}
+
+// Lists the image's components and shows its signature and SHA-256, all from one descriptor
+// of the file, and whether an update would take it. Returns why not, or an empty string.
+QString FlashCommand::inspect(const QString &image, QList<ComponentRecord> *components,
+                              QByteArray *sha256)
+{
+    QFile file;
+    QString readProblem;
+    const bool opened = openImageFile(file, image, &readProblem);
+    const int readResult = opened ? readImageComponents(file, *components, &readProblem) : -1;
+    list(image, *components);
+    QString problem = imageProblem(image, readResult, readProblem, *components);
+    ImageDigest digest(image, *components);
+    digest.setExpectedSha256(invocation.sha256);
+    if (opened && !digest.read(file) && problem.isEmpty())
+        problem = digest.refusal();
+    *sha256 = digest.sha256();
+
+    QStringList text;
+    QJsonValue signature;
+    if (opened) {
+        const SignatureResult &origin = digest.signature();
+        text << origin.line();
+        signature = QJsonObject{{QStringLiteral("status"), origin.statusName()},
+                                {QStringLiteral("signer"), textOrNull(origin.signer)},
+                                {QStringLiteral("fingerprint"), textOrNull(origin.fingerprint)}};
+    }
+    if (!sha256->isEmpty())
+        text << QStringLiteral("SHA-256: %1").arg(QString::fromLatin1(*sha256));
+    text << (problem.isEmpty() ? QStringLiteral("An update would take this image.")
+                               : QStringLiteral("An update would refuse this image: ") + problem);
+    console.report(text, QStringLiteral("image"),
+                   {{QStringLiteral("path"), image},
+                    {QStringLiteral("accepted"), problem.isEmpty()},
+                    {QStringLiteral("problem"), textOrNull(problem)},
+                    {QStringLiteral("signature"), signature},
+                    {QStringLiteral("sha256"), textOrNull(QString::fromLatin1(*sha256))}});
+    return problem;
 }

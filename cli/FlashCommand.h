@@ -36,6 +36,7 @@ private:
     int verify();
     bool alreadyHeld();
     void showComparisons(const FlashVerifier &verifier);
+    QString inspect(const QString &image, QList<ComponentRecord> *components, QByteArray *sha256);
 
     Invocation invocation;
     Console console;

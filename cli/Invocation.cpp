@@ -29,7 +29,8 @@ Invocation Invocation::parse(const QStringList &arguments)
     const QCommandLineOption yes(QStringLiteral("yes"), QString());
     const QCommandLineOption noCopy(QStringLiteral("no-copy"), QString());
     const QCommandLineOption ifNeeded(QStringLiteral("if-needed"), QString());
-    parser.addOptions({help, version, json, yes, noCopy, ifNeeded});
+    const QCommandLineOption sha256(QStringLiteral("sha256"), QString(), QStringLiteral("HEX"));
+    parser.addOptions({help, version, json, yes, noCopy, ifNeeded, sha256});
     if (!parser.parse(arguments)) {
         invocation.error = parser.errorText();
         return invocation;
@@ -44,6 +45,7 @@ Invocation Invocation::parse(const QStringList &arguments)
     invocation.yes = parser.isSet(yes);
     invocation.noCopy = parser.isSet(noCopy);
     invocation.ifNeeded = parser.isSet(ifNeeded);
+    invocation.sha256 = parser.value(sha256).toLatin1();
 
     const QStringList words = parser.positionalArguments();
     const QString name = words.value(0);
@@ -68,6 +70,13 @@ Invocation Invocation::parse(const QStringList &arguments)
         invocation.error = QStringLiteral("--no-copy applies to update only.");
     else if (invocation.ifNeeded && found->command != Update)
         invocation.error = QStringLiteral("--if-needed applies to update only.");
+    else if (parser.isSet(sha256) && found->command != Update && found->command != Info &&
+             found->command != Verify)
+        invocation.error = QStringLiteral("--sha256 applies to info, update and verify only.");
+    else if (parser.isSet(sha256) &&
+             (invocation.sha256.size() != 64 ||
+              QByteArray::fromHex(invocation.sha256).toHex() != invocation.sha256.toLower()))
+        invocation.error = QStringLiteral("--sha256 takes the 64 hexadecimal digits of a SHA-256.");
     return invocation;
 }
 
@@ -79,29 +88,31 @@ QString Invocation::usage()
         "\n"
         "Commands:\n"
         "  versions                          the installed HW timestamp, SW and PID version\n"
-        "  info IMAGE                        the image's components, and whether an update\n"
-        "                                    would take it\n"
-        "  update IMAGE [--yes] [--no-copy]  program the image into the flash, after a copy\n"
-        "    [--if-needed]                   of the pages it erases\n"
-        "  verify IMAGE                      whether the flash holds the image; it only\n"
+        "  info IMAGE [--sha256 HEX]         the image's components, signature and SHA-256,\n"
+        "                                    and whether an update would take it\n"
+        "  update IMAGE [--yes] [--no-copy] [--if-needed] [--sha256 HEX]\n"
+        "                                    program the image into the flash, after a copy\n"
+        "                                    of the pages it erases\n"
+        "  verify IMAGE [--sha256 HEX]       whether the flash holds the image; it only\n"
         "                                    reads the flash\n"
         "  restore [COPY] [--yes]            put back a copy of the flash (the newest one\n"
         "                                    by default)\n"
         "  copies                            the saved copies of the flash, newest first\n"
         "\n"
         "Options:\n"
-        "  --yes       update without asking; needed without a terminal and with --json\n"
-        "  --no-copy   update without saving a copy of the flash first\n"
-        "  --if-needed update only when the flash does not hold the image already\n"
-        "  --json      one JSON object a line on standard output\n"
-        "  -h, --help  this help\n"
-        "  --version   the program's version\n"
+        "  --yes         update without asking; needed without a terminal and with --json\n"
+        "  --no-copy     update without saving a copy of the flash first\n"
+        "  --if-needed   update only when the flash does not hold the image already\n"
+        "  --sha256 HEX  refuse an image whose SHA-256 is another (the published one)\n"
+        "  --json        one JSON object a line on standard output\n"
+        "  -h, --help    this help\n"
+        "  --version     the program's version\n"
         "\n"
         "Exit status: 0 the flash holds the image (or a query succeeded), 1 the update\n"
         "failed and the flash does not hold a complete image, 2 refused with the flash\n"
-        "unchanged, 3 the driver cannot be reached, 4 another program is updating the\n"
-        "flash, 64 wrong usage. With verify, 1 says that the flash does not hold the\n"
-        "image.\n");
+        "unchanged (also for a refused signature or SHA-256), 3 the driver cannot be\n"
+        "reached, 4 another program is updating the flash, 64 wrong usage. With verify,\n"
+        "1 says that the flash does not hold the image.\n");
 }
 
 QString Invocation::versionText()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -24,7 +25,8 @@ struct Invocation
     bool yes = false;
     bool noCopy = false;
     bool ifNeeded = false;
-    QString error; // why the command line is wrong, or empty
+    QByteArray sha256; // that the image must have, in hexadecimal; empty for any
+    QString error;     // why the command line is wrong, or empty
 
     static Invocation parse(const QStringList &arguments);
     static QString usage();

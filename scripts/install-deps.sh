@@ -3,8 +3,9 @@
 set -euo pipefail
 
 required=(
-    cmake make g++ zlib1g-dev
+    cmake make g++ zlib1g-dev libgcrypt20-dev
     qtbase5-dev qtbase5-dev-tools
+    gpgv gpg
     fonts-dejavu-core
     xvfb xauth xdotool imagemagick
 )

@@ -12,7 +12,8 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 cpack --config build/CPackConfig.cmake -G DEB -B "$out" >/dev/null
 deb=("$out"/*.deb)
-expected="./usr/bin/vorlan-flash
+expected="./etc/vorlan-update/vorlan-update.conf
+./usr/bin/vorlan-flash
 ./usr/bin/vorlan-update
 ./usr/lib/sysusers.d/vorlan.conf
 ./usr/lib/udev/rules.d/60-vorlan.rules
@@ -32,6 +33,10 @@ if [ "$files" != "$expected" ]; then
 fi
 dpkg-deb --field "${deb[0]}" Depends | grep -q libqt5widgets5 ||
     { echo "package.sh: the package does not depend on Qt's widgets" >&2; exit 1; }
+dpkg-deb --field "${deb[0]}" Depends | grep -qw gpgv ||
+    { echo "package.sh: the package does not depend on gpgv" >&2; exit 1; }
+dpkg-deb --info "${deb[0]}" conffiles | grep -qx /etc/vorlan-update/vorlan-update.conf ||
+    { echo "package.sh: the policy file is not a conffile" >&2; exit 1; }
 dpkg-deb --info "${deb[0]}" postinst >/dev/null ||
     { echo "package.sh: the package has no postinst to create the group vorlan" >&2; exit 1; }
 if command -v desktop-file-validate >/dev/null; then

@@ -4,9 +4,11 @@
 
 #include "FlashCopies.h"
 #include "FlashJournal.h"
+#include "SigningKeys.h"
 #include "SimulatedDevice.h"
 #include "StateFolder.h"
 
+#include <QCryptographicHash>
 #include <QProcess>
 #include <QtTest>
 
@@ -18,9 +20,10 @@ namespace {
 using Settings = QList<QPair<QByteArray, QByteArray>>;
 
 // One command line: %1 the image, %2 the first copy of the flash saved, %3 an image the update
-// refuses, %4 an image of other pages, %5 the state folder, %6 the newest copy. What it prints must
-// hold each of the shown texts, and none of those that start with "!". Its settings are the
-// simulator's for this run, and "disk": the state folder on a file system of that many KiB.
+// refuses, %4 an image of other pages, %5 the state folder, %6 the newest copy, %H the image's
+// SHA-256. What it prints must hold each of the shown texts, and none of those that start with
+// "!"; %fpr(KEY) and %id(KEY) stand for a key's fingerprint and long key id. Its settings are
+// the simulator's for this run, and "disk": the state folder on a file system of that many KiB.
 struct Run
 {
     QString command;
@@ -106,6 +109,18 @@ QByteArray runTool(const QStringList &arguments, const Settings &settings, bool 
     return output + tool.readAll();
 }
 
+// The image event's end: its signature and SHA-256.
+QString origin(const QString &status, const QString &signer = {}, const QString &fingerprint = {})
+{
+    const auto value = [](const QString &s) { return s.isEmpty() ? "null" : '"' + s + '"'; };
+    return QString(R"("signature":{"fingerprint":%1,"signer":%2,"status":"%3"},"sha256":"%H"})")
+        .arg(value(fingerprint), value(signer), status);
+}
+
+const QString vendor = "Vendor Test <vendor@example.invalid>";
+const QString notMatching = "The signature %1.sig does not match the update image %1.";
+const QString zeros(64, '0');
+
 } // namespace
 
 Q_DECLARE_METATYPE(Run)
@@ -116,8 +131,13 @@ class TestCommandLine : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { keys = new SigningKeys; }
+    void cleanupTestCase() { delete keys; }
     void outcome_data();
     void outcome();
+
+private:
+    SigningKeys *keys = nullptr;
 };
 
 void TestCommandLine::outcome_data()
@@ -305,12 +325,16 @@ void TestCommandLine::outcome_data()
     QTest::newRow("queries and usage")
         << QByteArray()
         << Runs{{"versions", 0, {"1764710912\nSW version: 1.3.05\nPID version: 0.1.02\n"}},
-                {"info %1", 0, {"  KERN  1.0.00   0x100000  200032  3\n", "would take this"}},
+                {"info %1",
+                 0,
+                 {"  CONF  1.0.00   0x200000  5032    3\nNot signed\nSHA-256: %H\nAn update would "
+                  "take this"}},
                 {"info %3", 2, {"An update would refuse this image: " + offPage}},
                 {"copies", 0, {"No copy of the flash has been saved"}},
                 {"--version", 0, {"vorlan-flash 1.1\n"}},
                 {"update", 64, {"Wrong number of arguments for update.\n\nUsage: vorlan-flash"}},
-                {"info %1 --if-needed", 64, {"--if-needed applies to update only."}}}
+                {"info %1 --if-needed", 64, {"--if-needed applies to update only."}},
+                {"info %1 --sha256 12ab", 64, {"--sha256 takes the 64 hexadecimal digits"}}}
         << "before";
     QTest::newRow("verify, every component matches")
         << QByteArray("holding 0 read-only")
@@ -346,6 +370,52 @@ void TestCommandLine::outcome_data()
                  {{"ERASE_FAIL", "0x100000:1"}}},
                 {"update --if-needed %1 --yes", 0, {"did not finish", written}}}
         << "image";
+
+    // Where the image comes from: "trust=KEY", "required=VALUE" and "sign=HOW" as SigningKeys
+    // has them. An update's JSON has the image event, the refusal and the verdict.
+    const auto refused = [](const char *name, const QByteArray &before, const QString &origin,
+                            const QString &why, const QString &options = {}) {
+        QTest::newRow(name) << before
+                            << Runs{{"--json update %1 --yes" + options,
+                                     2,
+                                     {origin, why, json("unchanged", unchanged)}}}
+                            << "before";
+    };
+    QTest::newRow("signed by a trusted key")
+        << QByteArray("trust=vendor sign=vendor")
+        << Runs{{"info %1", 0, {"Signed by " + vendor + ", key \u2026%id(vendor)\nSHA-256: %H\n"}},
+                {"--json update %1 --yes",
+                 0,
+                 {origin("good", vendor, "%fpr(vendor)"), json("written", written, "%2")}}}
+        << "image";
+    refused("one byte changed after signing", QByteArray("trust=vendor sign=changed"),
+            origin("bad", vendor, "%id(vendor)"), notMatching);
+    refused("signed by a key that is not trusted", QByteArray("trust=vendor sign=stranger"),
+            origin("untrusted", {}, "%fpr(stranger)"), "not trusted (\u2026%id(stranger))");
+    refused("signed by an expired key", QByteArray("trust=old sign=old"),
+            origin("expired", "Old Test <old@example.invalid>", "%fpr(old)"),
+            "signed by a key that has expired or been revoked");
+    QTest::newRow("verify checks the signature")
+        << QByteArray("trust=vendor sign=stranger")
+        << Runs{{"verify %1", 2, {"not trusted (\u2026%id(stranger))", notCompared}}} << "before";
+    refused("a signature of another file", QByteArray("trust=vendor sign=other"),
+            origin("bad", vendor, "%id(vendor)"), notMatching);
+    // gpgv sees none: a message that holds the image is larger than any detached signature.
+    refused("a signed message instead of a detached signature",
+            QByteArray("trust=vendor sign=message"), origin("bad"),
+            "cannot be checked: it is larger than 64 KiB, which no detached signature is.");
+    refused("not signed, Required=yes", QByteArray("required=yes"), origin("none"),
+            "vorlan-update.conf requires a signature (Required=yes).");
+    refused("not signed, a trusted key", QByteArray("trust=vendor"), origin("none"),
+            "a signature is required once a trusted key is installed.");
+    refused("another SHA-256", QByteArray(), R"("accepted":false)",
+            "The SHA-256 of the update image %1 is %H, not the expected " + zeros,
+            " --sha256 " + zeros);
+    QTest::newRow("not signed, a trusted key, Required=no")
+        << QByteArray("trust=vendor required=no")
+        << Runs{{"update %1 --yes", 0, {"Not signed\n", written}}} << "image";
+    QTest::newRow("the published SHA-256")
+        << QByteArray() << Runs{{"update %1 --yes --sha256 %H", 0, {written}}} << "image";
 }
 
 void TestCommandLine::outcome()
@@ -370,6 +440,20 @@ void TestCommandLine::outcome()
     const QString target = device.path("target");
     QFile holder("/dev/tarn_flash");
     QProcess running;
+    keys->reset();
+    for (const QByteArray &word : before.split(' ')) {
+        const QByteArray how = word.mid(word.indexOf('=') + 1);
+        if (word.startsWith("trust="))
+            keys->trust(how);
+        else if (word.startsWith("required="))
+            keys->setRequired(how);
+        else if (word.startsWith("sign="))
+            keys->sign(how, image);
+    }
+    QFile file(image);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString sha256 =
+        QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
     if (before == "held") {
         QVERIFY(holder.open(QIODevice::ReadWrite) &&
                 flock(holder.handle(), LOCK_EX | LOCK_NB) == 0);
@@ -412,6 +496,7 @@ void TestCommandLine::outcome()
                                           .replace("%1", image)
                                           .replace("%3", bad)
                                           .replace("%4", otherImage)
+                                          .replace("%H", sha256)
                                           .split(' ');
         int exitCode = 0;
         const QByteArray output = runTool(arguments, run.settings, before == "terminal", &exitCode);
@@ -422,7 +507,11 @@ void TestCommandLine::outcome()
         const QString oldest = copies.value(copies.size() - 1).path;
         for (QString text : run.shown) {
             text.replace("%1", image).replace("%2", oldest).replace("%5", state);
-            text.replace("%6", copies.value(0).path);
+            text.replace("%6", copies.value(0).path).replace("%H", sha256);
+            for (const QByteArray key : {"vendor", "stranger", "old"}) {
+                text.replace("%fpr(" + key + ')', keys->fingerprint(key));
+                text.replace("%id(" + key + ')', keys->keyId(key));
+            }
             const bool absent = text.startsWith('!');
             QVERIFY2(output.contains(text.mid(absent).toUtf8()) != absent,
                      qPrintable(text + "\nin:\n" + output));

@@ -3,6 +3,7 @@
 #include "FlashCopies.h"
 #include "FlashJournal.h"
 #include "MainWindow.h"
+#include "SigningKeys.h"
 #include "SimulatedDevice.h"
 #include "StartupOptions.h"
 #include "StateFolder.h"
@@ -10,6 +11,7 @@
 #include "VorlanDriver.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -69,6 +71,13 @@ QByteArray formerFlash()
     return content;
 }
 
+QString sha256(const QString &path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
+}
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -76,6 +85,8 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { keys = new SigningKeys; }
+    void cleanupTestCase() { delete keys; }
     void init();
     void cleanup();
 
@@ -92,6 +103,8 @@ private slots:
     void failureRemembered();
     void unguardedUpdateRefused();
     void infoDialogFollowsTheName();
+    void signatureShown_data();
+    void signatureShown();
 
 private:
     void makeWindow();
@@ -103,6 +116,7 @@ private:
     }
     QString shownVerdict() const { return child<QLabel>("verdictLabel")->text(); }
 
+    SigningKeys *keys = nullptr;
     SimulatedDevice *device = nullptr;
     Answers *answers = nullptr;
     MainWindow *window = nullptr;
@@ -117,6 +131,7 @@ void TestMainWindow::init()
 {
     device = new SimulatedDevice;
     device->setFlash(formerFlash());
+    keys->reset();
     answers = new Answers;
     openWithoutDriver = false;
 }
@@ -297,6 +312,11 @@ void TestMainWindow::verdict_data()
     QTest::newRow("another program holds the flash")
         << QByteArray("held") << QByteArray() << busy << QString() << false
         << "The flash memory is being updated by another program." << busy << true;
+    // Another file of the same layout under the name once the dialog has read it.
+    QTest::newRow("image replaced while the confirmation is shown")
+        << QByteArray("replace") << QByteArray() << unchanged << QString() << false
+        << "The SHA-256 of the update image %1 is %new, not the expected %old." << unchanged
+        << true;
     // Others may write to the state folder: nothing is done, and the status bar says why.
     const QString open =
         QStringLiteral("The state folder cannot be used: %3 is writable by others.");
@@ -326,13 +346,19 @@ void TestMainWindow::verdict()
         QCOMPARE(chmod(QFile::encodeName(StateFolder().path()).constData(), 0777), 0);
     else if (setting == "held")
         QCOMPARE(flock(holder, LOCK_EX | LOCK_NB), 0);
-    else
+    else if (setting != "replace")
         device->set(setting.constData(), value);
+    const QString shown256 = sha256(path);
     makeWindow();
     const int width = window->width();
     QString shown; // the verdict when the question came up
     answers->answer["Update failed"] = answers->answer["No copy of the flash"] = answer;
     answers->onModal = [&](const QString &title) {
+        if (title == QLatin1String("Image info") && setting == "replace") {
+            QList<ImageComponent> other = components;
+            other[1].data = componentData(200000, 7);
+            device->makeImage(other);
+        }
         if (title != QLatin1String("Update failed"))
             return;
         shown = shownVerdict();
@@ -361,7 +387,9 @@ void TestMainWindow::verdict()
         return text.replace(QLatin1String("%1"), path)
             .replace(QLatin1String("%2"), FlashCopies::list(folder).value(0).path)
             .replace(QLatin1String("%3"), folder.path())
-            .replace(QLatin1String("%4"), device->path(R"(x\x0a\x1b[2J\u202e.tarnru)"));
+            .replace(QLatin1String("%4"), device->path(R"(x\x0a\x1b[2J\u202e.tarnru)"))
+            .replace(QLatin1String("%old"), shown256)
+            .replace(QLatin1String("%new"), sha256(path));
     };
     QVERIFY(QTest::qWaitFor([this] { return ended(); }, 30000));
     QCOMPARE(shownVerdict(), fill(finalVerdict));
@@ -380,7 +408,7 @@ void TestMainWindow::verdict()
     QVERIFY(elided || setting != "path");
     QCOMPARE(elided ? status->toolTip() : status->text(), statusText);
     QCOMPARE(status->toolTip().isEmpty(), !elided);
-    QVERIFY(status->text().startsWith(statusText.left(elided ? 30 : -1)));
+    QVERIFY(status->text().startsWith(statusText.left(elided ? 20 : -1)));
     QVERIFY(status->text().endsWith(statusText.right(elided ? 10 : -1)));
     QCOMPARE(child<QProgressBar>("currentProgressBar")->value(), 100);
     QCOMPARE(child<QProgressBar>("totalProgressBar")->value(), 100);
@@ -507,6 +535,43 @@ void TestMainWindow::infoDialogFollowsTheName()
     device->makeImage({{"A", 0, 0, 0, "a"}}, "two.tarnru");
     infoButton->click();
     QCOMPARE(list->count(), 2); // the same name: shown as it is until shown anew
+}
+
+void TestMainWindow::signatureShown_data()
+{
+    QTest::addColumn<QByteArray>("key"); // trusted, and signs the image
+    QTest::addColumn<QByteArray>("signer");
+    QTest::addColumn<QString>("line"); // %1 the long key id of the signer
+    QTest::newRow("good") << QByteArray("vendor") << QByteArray("vendor")
+                          << "Signed by Vendor Test <vendor@example.invalid>, key \u2026%1";
+    QTest::newRow("none") << QByteArray("vendor") << QByteArray() << "Not signed";
+    QTest::newRow("bad") << QByteArray("vendor") << QByteArray("changed")
+                         << "The signature does not match this image";
+    QTest::newRow("untrusted") << QByteArray("vendor") << QByteArray("stranger")
+                               << "Signed by a key that is not trusted (\u2026%1)";
+    QTest::newRow("expired") << QByteArray("old") << QByteArray("old")
+                             << "The signing key has expired";
+}
+
+// The dialog shows where the image comes from, and its SHA-256, where the user decides.
+void TestMainWindow::signatureShown()
+{
+    QFETCH(QByteArray, key);
+    QFETCH(QByteArray, signer);
+    QFETCH(QString, line);
+    const QString path = device->makeImage(components);
+    keys->trust(key);
+    if (!signer.isEmpty())
+        keys->sign(signer, path);
+    makeWindow();
+    filename->setText(path);
+    child<QPushButton>("imageInfoButton")->click();
+    auto *shown = window->findChild<QLabel *>("signatureLabel");
+    if (line.contains("%1"))
+        line.replace("%1", keys->keyId(signer));
+    QCOMPARE(shown->text(), line);
+    QCOMPARE(shown->styleSheet().contains("color"), signer == "vendor"); // green when good
+    QCOMPARE(window->findChild<QLabel *>("sha256Label")->text(), "SHA-256: " + sha256(path));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -6,12 +6,14 @@
 #include "FlashJournal.h"
 #include "ImageReader.h"
 #include "InterruptGuard.h"
+#include "SigningKeys.h"
 #include "SimulatedDevice.h"
 #include "StateFolder.h"
 #include "UpdateProgress.h"
 #include "UpdaterThread.h"
 #include "VorlanDriver.h"
 
+#include <QCryptographicHash>
 #include <QtEndian>
 #include <QtTest>
 
@@ -72,12 +74,15 @@ bool blocksInterrupts()
 // status text on the worker's thread before the worker goes on.
 Run runUpdate(const QString &path, const std::function<void(const QString &)> &hook = {},
               const QList<ComponentRecord> &confirmed = {},
-              UpdaterThread::CopyMode copy = UpdaterThread::CopyMode::Skip)
+              UpdaterThread::CopyMode copy = UpdaterThread::CopyMode::Skip,
+              const std::function<void(UpdaterThread *)> &setUp = {})
 {
     Run run;
     QThread thread;
     auto *worker = new UpdaterThread;
     worker->setFilename(path);
+    if (setUp)
+        setUp(worker);
     if (!confirmed.isEmpty())
         worker->setConfirmedComponents(confirmed);
     worker->setCopyMode(copy);
@@ -169,6 +174,9 @@ class TestUpdater : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { keys = new SigningKeys; }
+    void cleanupTestCase() { delete keys; }
+    void init() { keys->reset(); }
     void update_data();
     void update();
     void repairChoice_data();
@@ -176,6 +184,9 @@ private slots:
     void progress_data();
     void progress();
     void copiesKept();
+
+private:
+    SigningKeys *keys = nullptr;
 };
 
 void TestUpdater::update_data()
@@ -265,6 +276,48 @@ void TestUpdater::update_data()
         "Component at 0xfffe0000 runs past the end of the flash address space.", "");
     row("larger than the buffers", {part("X", 0, 0x2000001)}, {}, "Component at 0x0 is too large.",
         "");
+    // Where the image comes from: the keys trusted, the policy, the signature beside the image
+    // and the SHA-256 asked for.
+    const Components two{part("BOOT", 0x40000, 5000, 1), part("KERN", 0x100000, 3000, 2)};
+    const QString bad = "The signature %1.sig does not match the update image %1.";
+    const QString notSigned = "The update image %1 is not signed (there is no %1.sig or %1.asc), "
+                              "and %etc/vorlan-update.conf requires a signature ";
+    const QString otherHash =
+        "The SHA-256 of the update image %1 is %sha, not the expected " + QString(64, '0') + '.';
+    row("signed by a trusted key", two, {{"trust", "vendor"}, {"sign", "vendor"}}, done, "WW");
+    row("armoured signature and keyring, Required=yes", two,
+        {{"trust", "vendor.asc"}, {"sign", "vendor.asc"}, {"required", "yes"}}, done, "WW");
+    row("one byte changed in the last component after signing", two,
+        {{"trust", "vendor"}, {"sign", "changed"}}, bad, "");
+    row("signed by a key that is not trusted", two, {{"trust", "vendor"}, {"sign", "stranger"}},
+        "The update image %1 is signed by a key that is not trusted (\u2026%stranger). Trusted "
+        "keys "
+        "are those in %etc/keyrings and %share/keyrings.",
+        "");
+    row("signed by an expired key", two, {{"trust", "old"}, {"sign", "old"}},
+        "The update image %1 is signed by a key that has expired or been revoked (Old Test "
+        "<old@example.invalid>, key \u2026%old).",
+        "");
+    row("a signature of another file", two, {{"trust", "vendor"}, {"sign", "other"}}, bad, "");
+    row("a signed message instead of a detached signature", two,
+        {{"trust", "vendor"}, {"sign", "message"}}, bad, "");
+    row("not signed, Required=yes", two, {{"required", "yes"}}, notSigned + "(Required=yes).", "");
+    row("not signed, a trusted key and no policy file", two, {{"trust", "vendor"}},
+        "The update image %1 is not signed (there is no %1.sig or %1.asc), and without "
+        "%etc/vorlan-update.conf a signature is required once a trusted key is installed.",
+        "");
+    row("not signed, Required=auto and no key", two, {{"required", "auto"}}, done, "WW");
+    row("not signed, Required=no and a trusted key", two, {{"required", "no"}, {"trust", "vendor"}},
+        done, "WW");
+    row("not signed, Required of another value", two, {{"required", "Maybe"}},
+        notSigned + "(Required=maybe is not auto, yes or no).", "");
+    row("the SHA-256 asked for", two, {{"sha256", "right"}}, done, "WW");
+    row("another SHA-256 asked for", two, {{"sha256", QByteArray(64, '0')}}, otherHash, "");
+    row("own copy, not signed, its SHA-256 kept", two, {{"trust", "vendor"}, {"copy of", "right"}},
+        done, "WW");
+    row("own copy with another SHA-256", two,
+        {{"trust", "vendor"}, {"copy of", QByteArray(64, '0')}}, otherHash, "");
+
     Components many;
     for (int i = 0; i < 257; ++i)
         many << part("M", 0, 0);
@@ -297,8 +350,29 @@ void TestUpdater::update()
     auto copy = UpdaterThread::CopyMode::Skip;
     SignalStream signalStream;
     signalsCaught = 0;
+    std::function<void(UpdaterThread *)> setUp;
+    const auto sha256 = [&](const QByteArray &value) {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        return value != "right"
+                   ? value
+                   : QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
+    };
     for (const auto &setting : settings) {
-        if (setting.first == "held") {
+        const QByteArray &value = setting.second;
+        if (setting.first == "trust") {
+            keys->trust(value);
+        } else if (setting.first == "required") {
+            keys->setRequired(value);
+        } else if (setting.first == "sign") {
+            keys->sign(value, path);
+        } else if (setting.first == "sha256") {
+            setUp = [hex = sha256(value)](UpdaterThread *worker) {
+                worker->setExpectedSha256(hex);
+            };
+        } else if (setting.first == "copy of") {
+            setUp = [hex = sha256(value)](UpdaterThread *worker) { worker->setOwnCopy(hex); };
+        } else if (setting.first == "held") {
             holder = open(flashNodePath, O_RDWR);
             QVERIFY(holder >= 0 && flock(holder, LOCK_EX | LOCK_NB) == 0);
         } else if (setting.first == "cut") {
@@ -343,13 +417,17 @@ void TestUpdater::update()
                 atSecondVerify();
         };
     }
-    const Run run = runUpdate(path, hook, confirmed, copy);
+    const Run run = runUpdate(path, hook, confirmed, copy, setUp);
     close(holder);
     signalStream.stop();
     QCOMPARE(signalsCaught > 0, settings.contains({"signals", ""}));
 
     QCOMPARE(run.finished, 1);
     QVERIFY(run.blocked && !blocksInterrupts());
+    lastText.replace("%etc", keys->configFolder()).replace("%share", keys->dataFolder());
+    lastText.replace("%stranger", keys->keyId("stranger"))
+        .replace("%old", keys->keyId("old"))
+        .replace("%sha", sha256("right"));
     QCOMPARE(run.texts.last(), lastText.replace(QLatin1String("%1"), path));
     QCOMPARE(run.texts.contains(done), lastText == done);
     QCOMPARE(device.trace("flash open$").size(), device.trace("flash close").size());
@@ -431,6 +509,9 @@ void TestUpdater::update()
     QVERIFY2(after == expected, "the flash holds other bytes than expected");
     if (outcome.isEmpty())
         QVERIFY(device.trace(QStringLiteral("ERASE|write")).isEmpty());
+    // An image refused for what it is, or where it comes from, never gets the node opened.
+    if (outcome.isEmpty() && fired.isEmpty() && holder < 0)
+        QVERIFY(device.trace(QStringLiteral("flash open")).isEmpty());
 
     // Without faults: data moves in 1024-byte requests, and the comparison reports its progress
     // at every hundredth word.

@@ -1,11 +1,13 @@
 #include "ImageInfoDialog.h"
 #include "ui_ImageInfoDialog.h"
 
+#include "ImageDigest.h"
 #include "ImageItem.h"
 #include "ImageReader.h"
 #include "VisibleText.h"
 
 #include <QDebug>
+#include <QFile>
 
 ImageInfoDialog::ImageInfoDialog(QWidget *parent) : QDialog(parent), ui(new Ui::ImageInfoDialog)
 {
@@ -37,7 +39,27 @@ void ImageInfoDialog::listComponents()
     ui->listWidget->clear();
 
     listed.clear();
-    readImageComponents(filename, listed);
+    listedSha256.clear();
+    ui->signatureLabel->clear();
+    ui->sha256Label->clear();
+    // The list, the signature and the hash come from one descriptor of the file.
+    QFile image;
+    QString problem;
+    if (!openImageFile(image, filename, &problem)) {
+        qDebug() << "Failed opening file: " << filename;
+        return;
+    }
+    readImageComponents(image, listed, &problem);
+    ImageDigest digest(filename, listed);
+    digest.read(image);
+    listedSha256 = digest.sha256();
+    const SignatureResult &signature = digest.signature();
+    ui->signatureLabel->setText(signature.line());
+    ui->signatureLabel->setStyleSheet(signature.status == SignatureResult::Good
+                                          ? QStringLiteral("QLabel { color: #006400; }")
+                                          : QString());
+    if (!listedSha256.isEmpty())
+        ui->sha256Label->setText(QStringLiteral("SHA-256: ") + QString::fromLatin1(listedSha256));
     for (const ComponentRecord &record : qAsConst(listed)) {
         auto *row = new QListWidgetItem(nullptr, QListWidgetItem::Type);
         row->setSizeHint(QSize(465, 128));

@@ -2,6 +2,7 @@
 
 #include "ComponentRecord.h"
 
+#include <QByteArray>
 #include <QDialog>
 #include <QList>
 
@@ -9,9 +10,10 @@ namespace Ui {
 class ImageInfoDialog;
 }
 
-// Lists the components of an update image. The image is read again every time the dialog is
-// shown, so it always shows the file as it is now, and when another file is named while it is
-// visible, so that it never shows one file's name over another file's components.
+// Lists the components of an update image, whether it is signed and by whom, and its SHA-256. The
+// image is read again every time the dialog is shown, so it always shows the file as it is now, and
+// when another file is named while it is visible, so that it never shows one file's name over
+// another file's components.
 class ImageInfoDialog : public QDialog
 {
     Q_OBJECT
@@ -23,6 +25,8 @@ public:
     void setFilename(const QString &filename);
     // The components listed now: what the user confirms with OK.
     QList<ComponentRecord> components() const { return listed; }
+    // The SHA-256 of the image listed now, in hexadecimal: the bytes the user confirms.
+    QByteArray sha256() const { return listedSha256; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -33,4 +37,5 @@ private:
     Ui::ImageInfoDialog *ui;
     QString filename;
     QList<ComponentRecord> listed;
+    QByteArray listedSha256;
 };

@@ -161,7 +161,9 @@ void MainWindow::startUpdateButton_released()
     if (imageInfoDialog->exec() == 0)
         return;
 
-    startUpdate({filename, imageInfoDialog->components(), UpdaterThread::CopyMode::Save, {}});
+    // The bytes the user confirmed, not whatever is under the name by now.
+    startUpdate({filename, imageInfoDialog->components(), UpdaterThread::CopyMode::Save,
+                 imageInfoDialog->sha256()});
 }
 
 void MainWindow::startUpdate(const UpdateSession::Plan &plan)

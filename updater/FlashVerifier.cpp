@@ -2,6 +2,7 @@
 
 #include "FlashNode.h"
 #include "ImageChecks.h"
+#include "ImageDigest.h"
 #include "ImageReader.h"
 #include "NodePermission.h"
 #include "SystemError.h"
@@ -36,8 +37,9 @@ u_int32_t readFlash(FlashNode &node, char *data, u_int32_t count)
 
 } // namespace
 
-FlashVerifier::Result FlashVerifier::verify(const QString &filename)
+FlashVerifier::Result FlashVerifier::verify(const QString &filename, const QByteArray &sha256)
 {
+    expectedSha256 = sha256;
     compared.clear();
     QFile image;
     QList<ComponentRecord> components;
@@ -75,7 +77,8 @@ FlashVerifier::Result FlashVerifier::end(Result result, const QString &problem)
     return result;
 }
 
-// What an update checks before it opens the flash node; empty when the image passes.
+// What an update checks before it opens the flash node, its signature and SHA-256 included;
+// empty when the image passes.
 QString FlashVerifier::checkImage(QFile &image, const QString &filename,
                                   QList<ComponentRecord> &components)
 {
@@ -83,7 +86,12 @@ QString FlashVerifier::checkImage(QFile &image, const QString &filename,
     const int readResult = openImageFile(image, filename, &readProblem)
                                ? readImageComponents(image, components, &readProblem)
                                : -1;
-    return imageProblem(filename, readResult, readProblem, components);
+    const QString problem = imageProblem(filename, readResult, readProblem, components);
+    if (!problem.isEmpty())
+        return problem;
+    ImageDigest digest(filename, components);
+    digest.setExpectedSha256(expectedSha256);
+    return digest.read(image) ? QString() : digest.refusal();
 }
 
 // A page of the image at a time against the same bytes of the flash, up to the first that

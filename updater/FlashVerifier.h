@@ -2,6 +2,7 @@
 
 #include "ComponentRecord.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -33,7 +34,8 @@ public:
         qint64 firstDifference;
     };
 
-    Result verify(const QString &filename);
+    // The image must have the SHA-256 given, in hexadecimal, when one is.
+    Result verify(const QString &filename, const QByteArray &sha256 = QByteArray());
 
     // Why nothing was compared, or empty.
     const QString &problem() const { return why; }
@@ -50,6 +52,7 @@ private:
     QString checkImage(QFile &image, const QString &filename, QList<ComponentRecord> &components);
     bool compare(FlashNode &node, QFile &image, Comparison &comparison);
 
+    QByteArray expectedSha256;
     Result outcome = Refused;
     QString why;
     QList<Comparison> compared;

@@ -7,6 +7,7 @@
 #include "StateFolder.h"
 #include "UpdateVerdict.h"
 
+#include <QFileInfo>
 #include <QThread>
 
 UpdateSession::UpdateSession(QObject *parent)
@@ -44,6 +45,12 @@ bool UpdateSession::prepare(UpdaterThread *worker, const Plan &plan, QString *re
     }
     worker->setConfirmedComponents(plan.components);
     worker->setCopyMode(plan.copyMode);
+    // A copy that the record keeps is the tool's own, named or not.
+    const QByteArray kept = plan.ownCopy ? plan.sha256 : keptSha256(plan.image);
+    if (!kept.isEmpty())
+        worker->setOwnCopy(kept);
+    else
+        worker->setExpectedSha256(plan.sha256);
     updateVerdict->follow(worker, plan.components);
     shutdownInhibitor->acquire();
     return true;
@@ -111,8 +118,23 @@ bool UpdateSession::putBack(Plan *plan, QString *refusal) const
     if (!image.build(folder, journal, refusal))
         return false;
     // Every page of it is at risk already: the update saves no copy of them.
-    *plan = {image.path, image.components, UpdaterThread::CopyMode::Save, image.sha256};
+    *plan = {image.path, image.components, UpdaterThread::CopyMode::Save, image.sha256.toHex(),
+             true};
     return true;
+}
+
+QByteArray UpdateSession::keptSha256(const QString &image) const
+{
+    const StateFolder folder;
+    const QFileInfo file(image);
+    if (!folder.usable() ||
+        file.canonicalPath() != QFileInfo(folder.path(StateFolder::Copies)).canonicalFilePath())
+        return QByteArray();
+    for (const FlashJournal::Copy &copy : FlashJournal::load(folder).copies) {
+        if (copy.file == file.fileName())
+            return copy.sha256.toHex();
+    }
+    return QByteArray();
 }
 
 QString UpdateSession::wayBack() const

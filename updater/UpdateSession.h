@@ -36,7 +36,10 @@ public:
         QString image;
         QList<ComponentRecord> components;
         UpdaterThread::CopyMode copyMode = UpdaterThread::CopyMode::Save;
-        QByteArray sha256; // what the image must hash to, where that is known
+        QByteArray sha256; // what the image must hash to, in hexadecimal, where that is known
+        // The tool's own copy of the flash: trusted by the SHA-256 the record keeps for it,
+        // not by a signature.
+        bool ownCopy = false;
     };
 
     explicit UpdateSession(QObject *parent = nullptr);
@@ -76,6 +79,8 @@ signals:
 private:
     // Where the way back is: a copy or the copies' folder; empty when there is none to take.
     QString wayBack() const;
+    // The SHA-256 that the record keeps for the image, when it is one of its copies.
+    QByteArray keptSha256(const QString &image) const;
 
     UpdateVerdict *updateVerdict;
     InterruptGuard *interruptGuard;

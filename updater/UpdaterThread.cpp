@@ -4,6 +4,7 @@
 #include "FlashCopies.h"
 #include "FlashNode.h"
 #include "ImageChecks.h"
+#include "ImageDigest.h"
 #include "ImageReader.h"
 #include "ImageWriter.h"
 #include "InstalledVersions.h"
@@ -135,6 +136,17 @@ void UpdaterThread::setConfirmedComponents(const QList<ComponentRecord> &compone
 void UpdaterThread::setCopyMode(CopyMode mode)
 {
     copyMode = mode;
+}
+
+void UpdaterThread::setExpectedSha256(const QByteArray &hex)
+{
+    expectedSha256 = hex;
+}
+
+void UpdaterThread::setOwnCopy(const QByteArray &sha256Hex)
+{
+    expectedSha256 = sha256Hex;
+    ownCopy = true;
 }
 
 void UpdaterThread::reportProgress(int stage, float fraction)
@@ -412,8 +424,13 @@ void UpdaterThread::run()
         return end(UpdateOutcome::Refused,
                    QStringLiteral("The update image changed after it was shown. Check it and "
                                   "press Update again."));
-    if (!fingerprint(image, components))
-        return end(UpdateOutcome::Refused, imageReadError(filename, dataReadProblem(image)));
+    // The bytes that will be written, their checksums, hash and signature, in one read.
+    ImageDigest digest(filename, components);
+    digest.setExpectedSha256(expectedSha256);
+    digest.setOwnCopy(ownCopy);
+    if (!digest.read(image))
+        return end(UpdateOutcome::Refused, digest.refusal());
+    checksums = digest.checksums();
     // The record and the copies decide what is written back one day: a folder that anyone
     // else could change is not used, and then nothing is done.
     const StateFolder folder;
@@ -510,28 +527,6 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
     }
     emit updateCurrentProgress(100);
     emit updateTotalProgress(100);
-}
-
-// Takes the checksum of every component's data as it stands before anything is done; later
-// reads must give the same bytes.
-bool UpdaterThread::fingerprint(QFile &image, const QList<ComponentRecord> &components)
-{
-    checksums.clear();
-    QByteArray block(int(flashPageSize), Qt::Uninitialized);
-    for (const ComponentRecord &c : components) {
-        if (!image.seek(qint64(c.fileOffset) + ImageFormat::headerSize))
-            return false;
-        uLong crc = crc32_z(0, nullptr, 0);
-        for (u_int32_t done = 0; done < c.dataLength();) {
-            const u_int32_t count = std::min(c.dataLength() - done, flashPageSize);
-            if (image.read(block.data(), count) != qint64(count))
-                return false;
-            crc = crc32_z(crc, reinterpret_cast<const Bytef *>(block.constData()), count);
-            done += count;
-        }
-        checksums.insert(c.fileOffset, quint32(crc));
-    }
-    return true;
 }
 
 // Saves the pages that the update will erase and that no copy holds yet, as an image that puts

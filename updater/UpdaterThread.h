@@ -4,6 +4,7 @@
 #include "FlashJournal.h"
 #include "UpdateOutcome.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -54,6 +55,12 @@ public:
     // starts is refused.
     void setConfirmedComponents(const QList<ComponentRecord> &components);
     void setCopyMode(CopyMode mode);
+    // The SHA-256 that the image must have, in hexadecimal: the one published with it, or the
+    // one shown when it was confirmed. Empty for any.
+    void setExpectedSha256(const QByteArray &hex);
+    // The image is the tool's own copy of the flash, trusted by its SHA-256 as the tool kept it:
+    // no signature is asked for, and that SHA-256 must match.
+    void setOwnCopy(const QByteArray &sha256Hex);
     const UpdateOutcome &outcome() const { return result; }
     // Read on the worker's thread, as its progress is reported.
     Stage stage() const { return currentStage; }
@@ -87,7 +94,6 @@ private:
     void update(int fd, QFile &image, const QList<ComponentRecord> &components,
                 const StateFolder &folder);
     bool updateComponents(int fd, QFile &image, const QList<ComponentRecord> &components);
-    bool fingerprint(QFile &image, const QList<ComponentRecord> &components);
     bool saveCopy(int fd, const StateFolder &folder, const QList<ComponentRecord> &components,
                   const QList<u_int32_t> &pages, FlashJournal::Copy *saved);
     bool copyPages(int fd, const QList<ComponentRecord> &blocks, AtomicFile &file,
@@ -107,6 +113,8 @@ private:
 
     std::optional<QList<ComponentRecord>> confirmed;
     CopyMode copyMode = CopyMode::Skip;
+    QByteArray expectedSha256;
+    bool ownCopy = false;
     UpdateOutcome result;
     QHash<u_int32_t, quint32> checksums; // of each component's data as first read, by offset
     int current = 0; // the component being programmed, from 1; 0 before the first erase

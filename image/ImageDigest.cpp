@@ -1,0 +1,205 @@
+#include "ImageDigest.h"
+
+#include "ImageChecks.h"
+#include "ImageReader.h"
+#include "SignatureCheck.h"
+#include "TrustPolicy.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QVector>
+
+#include <gcrypt.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+constexpr qint64 chunkSize = 1024 * 1024;
+// A detached signature is a few hundred bytes, even with several signers.
+constexpr qint64 largestSignature = 64 * 1024;
+
+// libgcrypt, the library that gpgv itself hashes with: Qt 5's own SHA-256 takes more than ten
+// times as long, which would make the check a noticeable part of a fast update.
+struct Sha256
+{
+    gcry_md_hd_t handle = nullptr;
+
+    Sha256()
+    {
+        static const bool initialized = [] {
+            gcry_check_version(nullptr);
+            gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
+            gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
+            return true;
+        }();
+        if (initialized && gcry_md_open(&handle, GCRY_MD_SHA256, 0) != 0)
+            handle = nullptr;
+    }
+    ~Sha256() { gcry_md_close(handle); }
+    Sha256(const Sha256 &) = delete;
+    Sha256 &operator=(const Sha256 &) = delete;
+
+    QByteArray hex() const
+    {
+        const auto digest = reinterpret_cast<const char *>(gcry_md_read(handle, GCRY_MD_SHA256));
+        return QByteArray(digest, 32).toHex();
+    }
+};
+
+// The signature file beside the image; a name that is there in any form counts, a dangling
+// link too, so that a signature cannot go missing without a refusal.
+QString signatureBeside(const QString &filename)
+{
+    for (const char *suffix : {".sig", ".asc"}) {
+        const QFileInfo info(filename + QLatin1String(suffix));
+        if (info.exists() || info.isSymLink())
+            return info.filePath();
+    }
+    return QString();
+}
+
+// Why the signature file cannot be handed to gpgv, or an empty string.
+QString readSignature(const QString &path, QByteArray *signature)
+{
+    QFile file;
+    QString problem;
+    if (!openImageFile(file, path, &problem))
+        return problem;
+    *signature = file.read(largestSignature + 1);
+    if (file.error() != QFileDevice::NoError)
+        return QStringLiteral("it cannot be read");
+    if (signature->size() > largestSignature)
+        return QStringLiteral("it is larger than %1 KiB, which no detached signature is")
+            .arg(largestSignature / 1024);
+    return QString();
+}
+
+} // namespace
+
+ImageDigest::ImageDigest(const QString &filename, const QList<ComponentRecord> &components)
+    : filename(filename), components(components)
+{
+}
+
+void ImageDigest::setExpectedSha256(const QByteArray &hex)
+{
+    expected = hex.trimmed().toLower();
+}
+
+void ImageDigest::setOwnCopy(bool ownCopy)
+{
+    this->ownCopy = ownCopy;
+}
+
+bool ImageDigest::read(QFile &image)
+{
+    crcs.clear();
+    hash.clear();
+    verdict = SignatureResult();
+    std::unique_ptr<SignatureCheck> check;
+    signatureFile = ownCopy ? QString() : signatureBeside(filename);
+    if (!ownCopy) {
+        const TrustPolicy policy = TrustPolicy::load();
+        signatureRequired = policy.signatureRequired();
+        requirement = policy.requirement();
+        QByteArray signature;
+        if (!signatureFile.isEmpty())
+            verdict.failure = readSignature(signatureFile, &signature);
+        if (!verdict.failure.isEmpty()) {
+            verdict.status = SignatureResult::Bad;
+        } else if (!signatureFile.isEmpty()) {
+            check = std::make_unique<SignatureCheck>();
+            check->start(signature, policy.keyrings());
+        }
+    }
+    const bool whole = pass(image, check.get());
+    if (check)
+        verdict = check->finish();
+
+    if (!whole)
+        problem = imageReadError(filename,
+                                 image.error() == QFileDevice::NoError
+                                     ? QStringLiteral("a component's data is cut short")
+                                     : QStringLiteral("it cannot be read: ") + image.errorString());
+    else if (ownCopy && expected.isEmpty())
+        problem = QStringLiteral("The copy of the flash %1 cannot be checked: no SHA-256 was kept "
+                                 "for it.")
+                      .arg(filename);
+    else if (!expected.isEmpty() && expected != hash)
+        problem = QStringLiteral("The SHA-256 of the update image %1 is %2, not the expected %3.")
+                      .arg(filename, QString::fromLatin1(hash), QString::fromLatin1(expected));
+    else
+        problem = ownCopy ? QString() : signatureProblem();
+    return problem.isEmpty();
+}
+
+// Every component's data must arrive whole, and the hash covers every byte up to the end.
+bool ImageDigest::pass(QFile &image, SignatureCheck *check)
+{
+    Sha256 sha;
+    if (!sha.handle || !image.seek(0))
+        return false;
+    QVector<uLong> running(components.size(), crc32_z(0, nullptr, 0));
+    QByteArray chunk(int(chunkSize), Qt::Uninitialized);
+    qint64 at = 0;
+    for (;;) {
+        const qint64 count = image.read(chunk.data(), chunkSize);
+        if (count < 0)
+            return false;
+        if (count == 0)
+            break;
+        for (int i = 0; i < components.size(); ++i) {
+            const ComponentRecord &c = components.at(i);
+            const qint64 from = std::max(at, qint64(c.fileOffset) + ImageFormat::headerSize);
+            const qint64 to = std::min(at + count, qint64(c.fileOffset) + c.size);
+            if (from < to)
+                running[i] = crc32_z(running[i],
+                                     reinterpret_cast<const Bytef *>(chunk.constData() + from - at),
+                                     z_size_t(to - from));
+        }
+        gcry_md_write(sha.handle, chunk.constData(), size_t(count));
+        if (check)
+            check->feed(chunk.constData(), count);
+        at += count;
+    }
+    for (int i = 0; i < components.size(); ++i) {
+        const ComponentRecord &c = components.at(i);
+        if (qint64(c.fileOffset) + c.size > at)
+            return false;
+        crcs.insert(c.fileOffset, quint32(running.at(i)));
+    }
+    hash = sha.hex();
+    return true;
+}
+
+QString ImageDigest::signatureProblem() const
+{
+    switch (verdict.status) {
+    case SignatureResult::Good:
+        return QString();
+    case SignatureResult::None:
+        return signatureRequired
+                   ? QStringLiteral("The update image %1 is not signed (there is no %1.sig or "
+                                    "%1.asc), and %2.")
+                         .arg(filename, requirement)
+                   : QString();
+    case SignatureResult::Untrusted:
+        return QStringLiteral("The update image %1 is signed by a key that is not trusted "
+                              "(\u2026%2). Trusted keys are those in %3/keyrings and %4/keyrings.")
+            .arg(filename, verdict.keyId(), TrustPolicy::configFolder(), TrustPolicy::dataFolder());
+    case SignatureResult::Expired:
+        return QStringLiteral("The update image %1 is signed by a key that has expired or been "
+                              "revoked (%2, key \u2026%3).")
+            .arg(filename, verdict.signer, verdict.keyId());
+    default:
+        if (!verdict.failure.isEmpty())
+            return QStringLiteral("The signature %1 of the update image %2 cannot be checked: "
+                                  "%3.")
+                .arg(signatureFile, filename, verdict.failure);
+        return QStringLiteral("The signature %1 does not match the update image %2.")
+            .arg(signatureFile, filename);
+    }
+}

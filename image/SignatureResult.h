@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// What the detached OpenPGP signature beside an update image says about it.
+struct SignatureResult
+{
+    enum Status
+    {
+        None,      // there is no signature file
+        Good,      // a valid signature of these bytes by a trusted key that is in force
+        Bad,       // anything else that is not one of the below: a signature of other bytes,
+                   // no detached signature at all, or gpgv gave no verdict
+        Untrusted, // signed by a key that is not in the trusted keyrings
+        Expired    // signed by a trusted key that has expired or been revoked
+    };
+
+    Status status = None;
+    QString signer;      // "NAME <EMAIL>", as the key says it
+    QString fingerprint; // of the primary key, or the long key id where that is all gpgv says
+    QString failure;     // why gpgv gave no verdict, or empty
+
+    // The line shown under an image's components: "Signed by NAME <EMAIL>, key …LONGKEYID", ...
+    QString line() const;
+    // "good", "none", "bad", "untrusted" or "expired".
+    QString statusName() const;
+    // The long key id: the fingerprint's last 16 hexadecimal digits.
+    QString keyId() const;
+};
