@@ -344,11 +344,9 @@ QString FlashCommand::inspect(const QString &image, QList<ComponentRecord> *comp
                               QByteArray *sha256)
 {
     QFile file;
-    QString readProblem;
-    const bool opened = openImageFile(file, image, &readProblem);
-    const int readResult = opened ? readImageComponents(file, *components, &readProblem) : -1;
+    QString problem = readCheckedImage(file, image, *components);
+    const bool opened = file.isOpen();
     list(image, *components);
-    QString problem = imageProblem(image, readResult, readProblem, *components);
     ImageDigest digest(image, *components);
     digest.setExpectedSha256(invocation.sha256);
     if (opened && !digest.read(file) && problem.isEmpty())

@@ -1,5 +1,7 @@
 #include "ImageChecks.h"
 
+#include "ImageReader.h"
+
 #include "VorlanDriver.h"
 
 #include <algorithm>
@@ -43,6 +45,15 @@ QString sharedPage(const QList<ComponentRecord> &components)
 }
 
 } // namespace
+
+QString readCheckedImage(QFile &file, const QString &filename, QList<ComponentRecord> &components)
+{
+    QString readProblem;
+    const int readResult = openImageFile(file, filename, &readProblem)
+                               ? readImageComponents(file, components, &readProblem)
+                               : -1;
+    return imageProblem(filename, readResult, readProblem, components);
+}
 
 QList<u_int32_t> pagesOf(const QList<ComponentRecord> &components)
 {

@@ -2,6 +2,7 @@
 
 #include "ComponentRecord.h"
 
+#include <QFile>
 #include <QList>
 #include <QString>
 
@@ -13,6 +14,11 @@ constexpr u_int32_t largestComponentData = 0x2000000;
 // readImageComponents gave for the file.
 QString imageProblem(const QString &filename, int readResult, const QString &readProblem,
                      const QList<ComponentRecord> &components);
+
+// Opens the image and reads its component list from that one descriptor, which stays open for
+// every later read where the file could be opened. Returns why an update must refuse the image,
+// or an empty string.
+QString readCheckedImage(QFile &file, const QString &filename, QList<ComponentRecord> &components);
 
 // The flash pages that the components' data lie in, in order, each once.
 QList<u_int32_t> pagesOf(const QList<ComponentRecord> &components);

@@ -117,7 +117,9 @@ grep -q "written: 5 (vorlan-1, vorlan-2, vorlan-3, vorlan-4, vorlan-5)" "$tmp/lo
 python3 -c 'import json, sys; assert all(e["copy"] for e in json.load(open(sys.argv[1])))' \
     "$tmp/vorlan-report.json" || fail "the report names no copy"
 
-play || fail "the second run failed"
+# The published SHA-256 goes with the image to every host.
+play -e "vorlan_sha256=$(sha256sum "$tmp/fleet.tarnru" | cut -d' ' -f1)" ||
+    fail "the second run failed"
 second=$(cat "$tmp/milliseconds")
 expect "vorlan-1=up-to-date vorlan-2=up-to-date vorlan-3=up-to-date vorlan-4=up-to-date vorlan-5=up-to-date"
 [ "$(grep -cE '^vorlan-[1-5] +: ok=[0-9]+ +changed=0 +unreachable=0 +failed=0' "$tmp/log")" = 5 ] ||

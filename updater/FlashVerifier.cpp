@@ -82,11 +82,7 @@ FlashVerifier::Result FlashVerifier::end(Result result, const QString &problem)
 QString FlashVerifier::checkImage(QFile &image, const QString &filename,
                                   QList<ComponentRecord> &components)
 {
-    QString readProblem;
-    const int readResult = openImageFile(image, filename, &readProblem)
-                               ? readImageComponents(image, components, &readProblem)
-                               : -1;
-    const QString problem = imageProblem(filename, readResult, readProblem, components);
+    const QString problem = readCheckedImage(image, filename, components);
     if (!problem.isEmpty())
         return problem;
     ImageDigest digest(filename, components);

@@ -412,12 +412,8 @@ void UpdaterThread::run()
 {
     QFile image;
     QList<ComponentRecord> components;
-    QString readProblem;
-    const int readResult = openImageFile(image, filename, &readProblem)
-                               ? readImageComponents(image, components, &readProblem)
-                               : -1;
     // An image that cannot be used must leave the flash exactly as it is.
-    const QString problem = imageProblem(filename, readResult, readProblem, components);
+    const QString problem = readCheckedImage(image, filename, components);
     if (!problem.isEmpty())
         return end(UpdateOutcome::Refused, problem);
     if (confirmed && components != *confirmed)
