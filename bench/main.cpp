@@ -76,6 +76,17 @@ extern "C" int open(const char *path, int flags, ...)
     return fd;
 }
 
+// The checked form that a fortified build calls where the flags are not known when compiling.
+extern "C" int __open_2(const char *path, int flags)
+{
+    static const auto real =
+        reinterpret_cast<int (*)(const char *, int)>(dlsym(RTLD_NEXT, "__open_2"));
+    const int fd = real(path, flags);
+    if (std::strcmp(path, flashNodePath) == 0)
+        flashFd = fd;
+    return fd;
+}
+
 extern "C" int close(int fd)
 {
     if (fd >= 0 && fd == flashFd.load()) {
