@@ -2,6 +2,7 @@
 
 #include "ImageChecks.h"
 #include "ImageReader.h"
+#include "Sha256.h"
 #include "SignatureCheck.h"
 #include "TrustPolicy.h"
 
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 #include <QVector>
 
-#include <gcrypt.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -20,34 +20,6 @@ namespace {
 constexpr qint64 chunkSize = 1024 * 1024;
 // A detached signature is a few hundred bytes, even with several signers.
 constexpr qint64 largestSignature = 64 * 1024;
-
-// libgcrypt, the library that gpgv itself hashes with: Qt 5's own SHA-256 takes more than ten
-// times as long, which would make the check a noticeable part of a fast update.
-struct Sha256
-{
-    gcry_md_hd_t handle = nullptr;
-
-    Sha256()
-    {
-        static const bool initialized = [] {
-            gcry_check_version(nullptr);
-            gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
-            gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
-            return true;
-        }();
-        if (initialized && gcry_md_open(&handle, GCRY_MD_SHA256, 0) != 0)
-            handle = nullptr;
-    }
-    ~Sha256() { gcry_md_close(handle); }
-    Sha256(const Sha256 &) = delete;
-    Sha256 &operator=(const Sha256 &) = delete;
-
-    QByteArray hex() const
-    {
-        const auto digest = reinterpret_cast<const char *>(gcry_md_read(handle, GCRY_MD_SHA256));
-        return QByteArray(digest, 32).toHex();
-    }
-};
 
 // The signature file beside the image; a name that is there in any form counts, a dangling
 // link too, so that a signature cannot go missing without a refusal.
@@ -140,7 +112,7 @@ bool ImageDigest::read(QFile &image)
 bool ImageDigest::pass(QFile &image, SignatureCheck *check)
 {
     Sha256 sha;
-    if (!sha.handle || !image.seek(0))
+    if (!sha.usable() || !image.seek(0))
         return false;
     QVector<uLong> running(components.size(), crc32_z(0, nullptr, 0));
     QByteArray chunk(int(chunkSize), Qt::Uninitialized);
@@ -160,7 +132,7 @@ bool ImageDigest::pass(QFile &image, SignatureCheck *check)
                                      reinterpret_cast<const Bytef *>(chunk.constData() + from - at),
                                      z_size_t(to - from));
         }
-        gcry_md_write(sha.handle, chunk.constData(), size_t(count));
+        sha.addData(chunk.constData(), count);
         if (check)
             check->feed(chunk.constData(), count);
         at += count;
@@ -171,7 +143,7 @@ bool ImageDigest::pass(QFile &image, SignatureCheck *check)
             return false;
         crcs.insert(c.fileOffset, quint32(running.at(i)));
     }
-    hash = sha.hex();
+    hash = sha.result().toHex();
     return true;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "Sha256.h"
 #include "StateFolder.h"
 
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QString>
 
 // A file of the state folder that is there whole or not at all, even after a crash or a power
@@ -39,6 +39,6 @@ private:
     QByteArray temporary;
     int fd = -1;
     qint64 written = 0;
-    QCryptographicHash hash{QCryptographicHash::Sha256};
+    Sha256 hash;
     QString error;
 };

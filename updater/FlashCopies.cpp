@@ -1,8 +1,8 @@
 #include "FlashCopies.h"
 
+#include "Sha256.h"
 #include "StateFolder.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 
 #include <algorithm>
@@ -103,7 +103,7 @@ bool unchanged(const StateFolder &folder, const QString &name, qint64 size,
         openat(folder.descriptor(StateFolder::Copies), QFile::encodeName(name).constData(),
                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     struct stat info;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    Sha256 hash;
     QByteArray block(1 << 20, Qt::Uninitialized);
     qint64 total = 0;
     bool regular =
@@ -113,7 +113,7 @@ bool unchanged(const StateFolder &folder, const QString &name, qint64 size,
         if (n < 0)
             regular = false;
         else
-            hash.addData(block.constData(), int(n));
+            hash.addData(block.constData(), n);
         total += qMax<ssize_t>(n, 0);
     }
     if (fd >= 0)

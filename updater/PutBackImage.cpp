@@ -5,10 +5,10 @@
 #include "ImageFormat.h"
 #include "ImageReader.h"
 #include "ImageWriter.h"
+#include "Sha256.h"
 #include "StateFolder.h"
 #include "VorlanDriver.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 
 #include <algorithm>
@@ -32,7 +32,7 @@ struct Run
 bool readCopy(int fd, qint64 size, const QByteArray &sha256, const QList<Run> &runs,
               const std::function<bool(const Run &, const QByteArray &)> &take)
 {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    Sha256 hash;
     QByteArray bytes;
     qint64 at = 0;
     // Hashes and keeps count bytes from where the last read ended.
