@@ -178,13 +178,17 @@ int FlashCommand::perform(const UpdateSession::Plan &plan, bool checked)
 // The last line is a verdict whichever way the command ends.
 int FlashCommand::unchanged(const QString &why)
 {
-    const QString text = QStringLiteral("The flash was not changed: ") + why;
+    reportUnchanged(QStringLiteral("The flash was not changed: ") + why);
+    return Refused;
+}
+
+void FlashCommand::reportUnchanged(const QString &text)
+{
     console.report(text, QStringLiteral("verdict"),
                    {{QStringLiteral("outcome"), QStringLiteral("unchanged")},
                     {QStringLiteral("text"), text},
                     {QStringLiteral("component"), QJsonValue()},
                     {QStringLiteral("copy"), QJsonValue()}});
-    return Refused;
 }
 
 bool FlashCommand::confirmed(int count)
@@ -310,12 +314,7 @@ bool FlashCommand::alreadyHeld()
     showComparisons(verifier);
     if (result == FlashVerifier::Differs)
         return false;
-    const QString text = QStringLiteral("The flash already holds this image.");
-    console.report(text, QStringLiteral("verdict"),
-                   {{QStringLiteral("outcome"), QStringLiteral("unchanged")},
-                    {QStringLiteral("text"), text},
-                    {QStringLiteral("component"), QJsonValue()},
-                    {QStringLiteral("copy"), QJsonValue()}});
+    reportUnchanged(QStringLiteral("The flash already holds this image."));
     return true;
 }
 

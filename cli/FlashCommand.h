@@ -31,6 +31,7 @@ private:
     int perform(const UpdateSession::Plan &plan, bool checked);
     bool confirmed(int count);
     int unchanged(const QString &why);
+    void reportUnchanged(const QString &text);
     int finish(const QList<ComponentRecord> &components, bool interrupted);
     void list(const QString &image, const QList<ComponentRecord> &components);
     int verify();
