@@ -486,7 +486,7 @@ int main(int argc, char **argv)
                .arg(floor, 0, 'f', 3)
                .arg(update / floor, 0, 'f', 2)
                .arg(costPerMiB, 0, 'f', 2);
-    out << QString("  verify %1 s, the floor's read part %2 s, ratio %3 (goal <= 1.00)\n")
+    out << QString("  verify %1 s, the floor's reads %2 s, ratio %3 (goal <= 1.00)\n")
                .arg(verify, 0, 'f', 3)
                .arg(floorRead, 0, 'f', 3)
                .arg(verify / floorRead, 0, 'f', 2);
