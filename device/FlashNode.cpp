@@ -1,5 +1,7 @@
 #include "FlashNode.h"
 
+#include "NodePermission.h"
+#include "SystemError.h"
 #include "VorlanDriver.h"
 
 #include <cerrno>
@@ -31,21 +33,27 @@ FlashNode::~FlashNode()
     release();
 }
 
-bool FlashNode::open(Access access)
+FlashNode::Claim FlashNode::claim(Access access, QString *problem)
 {
     const int flags = access == Access::ReadOnly ? O_RDONLY : O_RDWR;
     const int opened = ::open(flashNodePath, flags | O_CLOEXEC);
-    if (opened < 0)
-        return false;
+    if (opened < 0) {
+        *problem = nodeOpenError(flashNodePath, errno);
+        return Claim::Unavailable;
+    }
     release();
     fd = opened;
     owned = true;
-    return true;
-}
-
-bool FlashNode::lockExclusive()
-{
-    return flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return Claim::Taken;
+    const int error = errno;
+    if (error == EWOULDBLOCK) {
+        *problem = QStringLiteral("The flash memory is being updated by another program.");
+        return Claim::Busy;
+    }
+    *problem = QStringLiteral("Error locking %1: %2")
+                   .arg(QLatin1String(flashNodePath), systemErrorText(error));
+    return Claim::Refused;
 }
 
 int FlashNode::unlock()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <sys/types.h>
 
 // The driver's flash node and every system call made on it. Each call returns its result, and
@@ -22,10 +24,17 @@ public:
 
     int descriptor() const { return fd; }
 
-    // False, with errno, when the node cannot be opened.
-    [[nodiscard]] bool open(Access access);
-    // Taken without waiting: false with EWOULDBLOCK while another descriptor holds it.
-    [[nodiscard]] bool lockExclusive();
+    enum class Claim
+    {
+        Taken,
+        Unavailable, // the node cannot be opened
+        Busy,        // another descriptor holds its lock
+        Refused      // the lock failed otherwise
+    };
+    // Opens the node and takes its exclusive lock without waiting, as every user of the flash
+    // does, so that nothing reads or writes a flash half-way through another program's update.
+    // problem says why, in the user's words, when it is not taken.
+    [[nodiscard]] Claim claim(Access access, QString *problem);
     // The driver's requests: 0, or a negative value.
     [[nodiscard]] int unlock();
     [[nodiscard]] int erase(u_int32_t page);

@@ -4,8 +4,6 @@
 #include "ImageChecks.h"
 #include "ImageDigest.h"
 #include "ImageReader.h"
-#include "NodePermission.h"
-#include "SystemError.h"
 #include "UpdateVerdict.h"
 #include "VorlanDriver.h"
 
@@ -13,7 +11,6 @@
 #include <QFile>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -48,14 +45,16 @@ FlashVerifier::Result FlashVerifier::verify(const QString &filename, const QByte
         return end(Refused, problem);
 
     FlashNode node;
-    if (!node.open(FlashNode::Access::ReadOnly))
-        return end(NoDevice, nodeOpenError(flashNodePath, errno));
-    if (!node.lockExclusive()) {
-        if (errno == EWOULDBLOCK)
-            return end(Busy,
-                       QStringLiteral("The flash memory is being updated by another program."));
-        return end(Refused, QStringLiteral("Error locking %1: %2")
-                                .arg(QLatin1String(flashNodePath), systemErrorText(errno)));
+    QString trouble;
+    switch (node.claim(FlashNode::Access::ReadOnly, &trouble)) {
+    case FlashNode::Claim::Taken:
+        break;
+    case FlashNode::Claim::Unavailable:
+        return end(NoDevice, trouble);
+    case FlashNode::Claim::Busy:
+        return end(Busy, trouble);
+    case FlashNode::Claim::Refused:
+        return end(Refused, trouble);
     }
     for (const ComponentRecord &component : components) {
         compared.append({component, -1});

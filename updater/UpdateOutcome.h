@@ -20,9 +20,6 @@ struct UpdateOutcome
     int failedComponent = 0; // with Failed: the component that was being programmed, from 1
     QString status;          // the last status text
     QString copyPath;        // the copy of the flash saved before the first erase, if any
-    // With Written: why the flash still does not hold a complete image ("since ..."), when
-    // pages that an earlier update left unfinished lie outside this image.
-    QString incompleteSince;
 
     bool flashChanged() const { return result == Written || result == Failed; }
 };

@@ -8,7 +8,6 @@
 #include "ImageReader.h"
 #include "ImageWriter.h"
 #include "InstalledVersions.h"
-#include "NodePermission.h"
 #include "StateFolder.h"
 #include "SystemError.h"
 #include "UpdateProgress.h"
@@ -434,17 +433,17 @@ void UpdaterThread::run()
         return end(UpdateOutcome::Refused, folder.problem());
 
     FlashNode node;
-    if (!node.open(FlashNode::Access::ReadWrite))
-        return end(UpdateOutcome::NoDevice, nodeOpenError(flashNodePath, errno));
+    QString trouble;
+    switch (node.claim(FlashNode::Access::ReadWrite, &trouble)) {
+    case FlashNode::Claim::Taken:
+        break;
+    case FlashNode::Claim::Unavailable:
+        return end(UpdateOutcome::NoDevice, trouble);
     // Two updates interleaved on one flash would each end in "Done" over a mix of both images.
-    if (!node.lockExclusive()) {
-        const int error = errno;
-        if (error == EWOULDBLOCK)
-            return end(UpdateOutcome::Busy,
-                       QStringLiteral("The flash memory is being updated by another program."));
-        return end(UpdateOutcome::Refused,
-                   QStringLiteral("Error locking %1: %2")
-                       .arg(QLatin1String(flashNodePath), systemErrorText(error)));
+    case FlashNode::Claim::Busy:
+        return end(UpdateOutcome::Busy, trouble);
+    case FlashNode::Claim::Refused:
+        return end(UpdateOutcome::Refused, trouble);
     }
     update(node.descriptor(), image, components, folder);
 }
@@ -512,11 +511,10 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
     FlashCopies::prune(folder, named);
     if (!journal.isEmpty()) {
         // Pages that an earlier update left erased or half written lie outside this image.
-        result.incompleteSince = journal.since();
         end(UpdateOutcome::Written,
             QStringLiteral("Done updating, but the flash still does not hold a complete image %1. "
                            "Update again before restarting the computer.")
-                .arg(result.incompleteSince));
+                .arg(journal.since()));
     } else {
         end(UpdateOutcome::Written,
             QStringLiteral("Done updating. It is now safe to restart the computer."));
