@@ -99,15 +99,12 @@ bool unchanged(const StateFolder &folder, const QString &name, qint64 size,
                const QByteArray &sha256, QString *reason)
 {
     const QString path = folder.path(StateFolder::Copies) + QLatin1Char('/') + name;
-    const int fd =
-        openat(folder.descriptor(StateFolder::Copies), QFile::encodeName(name).constData(),
-               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    struct stat info;
+    qint64 found = -1;
+    const int fd = folder.openFile(StateFolder::Copies, name, &found);
     Sha256 hash;
     QByteArray block(1 << 20, Qt::Uninitialized);
     qint64 total = 0;
-    bool regular =
-        fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == size;
+    bool regular = fd >= 0 && found == size;
     for (ssize_t n = 1; regular && n > 0 && total <= size;) {
         n = ::read(fd, block.data(), size_t(block.size()));
         if (n < 0)

@@ -12,9 +12,7 @@
 #include <QFile>
 
 #include <algorithm>
-#include <fcntl.h>
 #include <functional>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -93,15 +91,12 @@ bool PutBackImage::build(const StateFolder &folder, const FlashJournal &journal,
         const FlashJournal::Copy &copy = journal.copies.at(c);
         *refusal =
             QStringLiteral("The copy %1/%2 has changed since it was saved.").arg(copies, copy.file);
-        const int fd =
-            openat(folder.descriptor(StateFolder::Copies), QFile::encodeName(copy.file).constData(),
-                   O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        struct stat info;
+        qint64 size = -1;
+        const int fd = folder.openFile(StateFolder::Copies, copy.file, &size);
         QFile file;
         QList<ComponentRecord> blocks;
         QString readProblem;
-        if (fd < 0 || (fds.append(fd), fstat(fd, &info) != 0) || !S_ISREG(info.st_mode) ||
-            info.st_size != copy.size || !file.open(fd, QIODevice::ReadOnly) ||
+        if (fd < 0 || (fds.append(fd), size != copy.size) || !file.open(fd, QIODevice::ReadOnly) ||
             readImageComponents(file, blocks, &readProblem) != 0) {
             closeAll();
             return false;

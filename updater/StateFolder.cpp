@@ -131,27 +131,41 @@ QString StateFolder::path(Place place) const
     return paths[place];
 }
 
+int StateFolder::openFile(Place place, const QString &name, qint64 *size) const
+{
+    const int fd = openat(fds[place], encoded(name).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat info;
+    if (fd < 0)
+        return -1;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    *size = qint64(info.st_size);
+    return fd;
+}
+
 StateFolder::Read StateFolder::read(Place place, const QString &name, qint64 limit,
                                     QByteArray *content, QString *reason) const
 {
     const QString path = paths[place] + QLatin1Char('/') + name;
-    const int fd = openat(fds[place], encoded(name).constData(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    qint64 size = 0;
+    const int fd = openFile(place, name, &size);
     if (fd < 0) {
         if (errno == ENOENT)
             return Read::Missing;
-        *reason = errno == ELOOP ? QStringLiteral("%1 is a symbolic link").arg(path)
-                                 : QStringLiteral("%1: %2").arg(path, systemErrorText(errno));
+        *reason = errno == ELOOP    ? QStringLiteral("%1 is a symbolic link").arg(path)
+                  : errno == EINVAL ? QStringLiteral("%1 is not a regular file").arg(path)
+                                    : QStringLiteral("%1: %2").arg(path, systemErrorText(errno));
         return Read::Refused;
     }
-    struct stat info;
     Read result = Read::Refused;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        *reason = QStringLiteral("%1 is not a regular file").arg(path);
-    } else if (info.st_size > limit) {
+    if (size > limit) {
         *reason = QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(limit);
     } else {
-        content->resize(int(info.st_size));
+        content->resize(int(size));
         qint64 done = 0;
         // Read one byte more than the size said: a file that grew meanwhile is refused too.
         QByteArray extra(1, '\0');

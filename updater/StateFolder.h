@@ -32,6 +32,11 @@ public:
     QString path(Place place = Top) const;
     int descriptor(Place place) const { return fds[place]; }
 
+    // Opens a file of the folder for reading, never through a symbolic link: its descriptor,
+    // which the caller closes, and its size. -1 with errno ENOENT when it is missing, ELOOP when
+    // it is a link, EINVAL when it is not a regular file, or the system's reason.
+    int openFile(Place place, const QString &name, qint64 *size) const;
+
     enum class Read
     {
         Done,
