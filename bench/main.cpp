@@ -262,7 +262,7 @@ double verifyTime(const QString &path)
 {
     QElapsedTimer elapsed;
     elapsed.start();
-    FlashVerifier verifier;
+    FlashVerifier verifier(QStringLiteral("vorlan-bench"));
     if (verifier.verify(path) != FlashVerifier::Matches)
         qFatal("the verify failed: %s", qPrintable(verifier.text()));
     return elapsed.nsecsElapsed() / 1e9;

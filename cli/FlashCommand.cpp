@@ -2,6 +2,7 @@
 
 #include "ExitStatus.h"
 #include "FlashCopies.h"
+#include "FlashHistory.h"
 #include "FlashVerifier.h"
 #include "ImageChecks.h"
 #include "ImageDigest.h"
@@ -14,7 +15,9 @@
 #include "VisibleText.h"
 #include "VorlanDriver.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QVector>
 
@@ -36,7 +39,8 @@ QJsonValue textOrNull(const QString &text)
 
 FlashCommand::FlashCommand(const Invocation &invocation, QObject *parent)
     : QObject(parent), invocation(invocation), console(invocation.json),
-      session(new UpdateSession(this)), run(new UpdateRun(&console, session, this))
+      session(new UpdateSession(QStringLiteral("vorlan-flash"), this)),
+      run(new UpdateRun(&console, session, this))
 {
 }
 
@@ -49,6 +53,8 @@ int FlashCommand::exec()
         return info();
     case Invocation::Copies:
         return copies();
+    case Invocation::History:
+        return history();
     case Invocation::Restore:
         return restore();
     case Invocation::Verify:
@@ -115,6 +121,48 @@ int FlashCommand::copies()
                        : QString(),
                    QStringLiteral("copies"),
                    {{QStringLiteral("folder"), place}, {QStringLiteral("count"), copies.size()}});
+    return Success;
+}
+
+// Newest first, one line each for a person, every field in JSON.
+int FlashCommand::history()
+{
+    const StateFolder folder;
+    const FlashHistory::Contents contents = FlashHistory::load(folder);
+    const QString path = FlashHistory::path(folder);
+    if (!contents.refusal.isEmpty()) {
+        console.fail(QCoreApplication::translate("FlashCommand", "The history cannot be read: %1.")
+                         .arg(contents.refusal));
+        return Refused;
+    }
+    if (contents.skipped > 0)
+        console.warn(QCoreApplication::translate("FlashCommand",
+                                                 "%n line(s) of the history in %1 could not be "
+                                                 "read: cut short by a crash, or damaged.",
+                                                 nullptr, contents.skipped)
+                         .arg(path));
+    const int total = contents.entries.size();
+    const int shown = invocation.count < 0 ? total : std::min(invocation.count, total);
+    for (int i = total - 1; i >= total - shown; --i) {
+        const FlashHistory::Entry &entry = contents.entries.at(i);
+        Console::Fields fields;
+        const QJsonObject object = entry.toJson();
+        for (auto it = object.begin(); it != object.end(); ++it)
+            fields.append({it.key(), it.value()});
+        console.report(QCoreApplication::translate("FlashCommand", "%1  %2 %3  %4  by %5 (uid %6)")
+                           .arg(entry.startText(), entry.kindText(), entry.outcomeText(),
+                                entry.image, entry.user)
+                           .arg(entry.uid),
+                       QStringLiteral("entry"), fields);
+    }
+    console.report(
+        total == 0
+            ? QCoreApplication::translate("FlashCommand", "The history in %1 is empty.").arg(path)
+            : QString(),
+        QStringLiteral("history"),
+        {{QStringLiteral("path"), path},
+         {QStringLiteral("count"), total},
+         {QStringLiteral("skipped"), contents.skipped}});
     return Success;
 }
 
@@ -279,7 +327,7 @@ int FlashCommand::verify()
     const bool unfinished = session->pagesAtRisk();
     if (!session->notice().isEmpty())
         console.warn(session->notice());
-    FlashVerifier verifier;
+    FlashVerifier verifier(QStringLiteral("vorlan-flash"));
     const FlashVerifier::Result result = verifier.verify(invocation.path, invocation.sha256);
     if (!verifier.problem().isEmpty())
         console.fail(verifier.problem());
@@ -307,7 +355,7 @@ bool FlashCommand::alreadyHeld()
 {
     if (session->pagesAtRisk())
         return false;
-    FlashVerifier verifier;
+    FlashVerifier verifier(QStringLiteral("vorlan-flash"));
     const FlashVerifier::Result result = verifier.verify(invocation.path, invocation.sha256);
     if (result != FlashVerifier::Matches && result != FlashVerifier::Differs)
         return false;

@@ -25,6 +25,7 @@ private:
     int versions();
     int info();
     int copies();
+    int history();
     int restore();
     int update(const QString &image);
     // Asks, runs the plan and what the user answers after it, and gives the verdict.

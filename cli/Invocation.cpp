@@ -15,7 +15,8 @@ struct CommandName
 const CommandName commands[] = {
     {"versions", Invocation::Versions, 0, 0}, {"info", Invocation::Info, 1, 1},
     {"update", Invocation::Update, 1, 1},     {"restore", Invocation::Restore, 0, 1},
-    {"copies", Invocation::Copies, 0, 0},     {"verify", Invocation::Verify, 1, 1}};
+    {"copies", Invocation::Copies, 0, 0},     {"verify", Invocation::Verify, 1, 1},
+    {"history", Invocation::History, 0, 0}};
 
 } // namespace
 
@@ -30,7 +31,8 @@ Invocation Invocation::parse(const QStringList &arguments)
     const QCommandLineOption noCopy(QStringLiteral("no-copy"), QString());
     const QCommandLineOption ifNeeded(QStringLiteral("if-needed"), QString());
     const QCommandLineOption sha256(QStringLiteral("sha256"), QString(), QStringLiteral("HEX"));
-    parser.addOptions({help, version, json, yes, noCopy, ifNeeded, sha256});
+    const QCommandLineOption count(QStringLiteral("n"), QString(), QStringLiteral("N"));
+    parser.addOptions({help, version, json, yes, noCopy, ifNeeded, sha256, count});
     if (!parser.parse(arguments)) {
         invocation.error = parser.errorText();
         return invocation;
@@ -46,6 +48,9 @@ Invocation Invocation::parse(const QStringList &arguments)
     invocation.noCopy = parser.isSet(noCopy);
     invocation.ifNeeded = parser.isSet(ifNeeded);
     invocation.sha256 = parser.value(sha256).toLatin1();
+    bool whole = true;
+    if (parser.isSet(count))
+        invocation.count = parser.value(count).toInt(&whole);
 
     const QStringList words = parser.positionalArguments();
     const QString name = words.value(0);
@@ -77,6 +82,10 @@ Invocation Invocation::parse(const QStringList &arguments)
              (invocation.sha256.size() != 64 ||
               QByteArray::fromHex(invocation.sha256).toHex() != invocation.sha256.toLower()))
         invocation.error = QStringLiteral("--sha256 takes the 64 hexadecimal digits of a SHA-256.");
+    else if (parser.isSet(count) && found->command != History)
+        invocation.error = QStringLiteral("-n applies to history only.");
+    else if (!whole || (parser.isSet(count) && invocation.count < 1))
+        invocation.error = QStringLiteral("-n takes a number of entries, 1 or more.");
     return invocation;
 }
 
@@ -98,12 +107,15 @@ QString Invocation::usage()
         "  restore [COPY] [--yes]            put back a copy of the flash (the newest one\n"
         "                                    by default)\n"
         "  copies                            the saved copies of the flash, newest first\n"
+        "  history [-n N]                    every update, put-back and verify of the flash,\n"
+        "                                    newest first (the newest N)\n"
         "\n"
         "Options:\n"
         "  --yes         update without asking; needed without a terminal and with --json\n"
         "  --no-copy     update without saving a copy of the flash first\n"
         "  --if-needed   update only when the flash does not hold the image already\n"
         "  --sha256 HEX  refuse an image whose SHA-256 is another (the published one)\n"
+        "  -n N          history: only the newest N entries\n"
         "  --json        one JSON object a line on standard output\n"
         "  -h, --help    this help\n"
         "  --version     the program's version\n"

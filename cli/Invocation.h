@@ -16,7 +16,8 @@ struct Invocation
         Update,
         Restore,
         Copies,
-        Verify
+        Verify,
+        History
     };
 
     Command command = Help;
@@ -25,6 +26,7 @@ struct Invocation
     bool yes = false;
     bool noCopy = false;
     bool ifNeeded = false;
+    int count = -1;    // of history's entries, -1 for all
     QByteArray sha256; // that the image must have, in hexadecimal; empty for any
     QString error;     // why the command line is wrong, or empty
 

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 required=(
-    cmake make g++ zlib1g-dev libgcrypt20-dev
+    cmake make g++ zlib1g-dev libgcrypt20-dev libsystemd-dev
     qtbase5-dev qtbase5-dev-tools
     gpgv gpg
     fonts-dejavu-core

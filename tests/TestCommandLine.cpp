@@ -3,6 +3,7 @@
 // flash holds afterwards. Crashes are kills of the process at a write.
 
 #include "FlashCopies.h"
+#include "FlashHistory.h"
 #include "FlashJournal.h"
 #include "SigningKeys.h"
 #include "SimulatedDevice.h"
@@ -12,8 +13,10 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -135,6 +138,9 @@ private slots:
     void cleanupTestCase() { delete keys; }
     void outcome_data();
     void outcome();
+    void history_data();
+    void history();
+    void systemJournal();
 
 private:
     SigningKeys *keys = nullptr;
@@ -236,7 +242,7 @@ void TestCommandLine::outcome_data()
                  2,
                  {"The record of this update could not be saved: No space "
                   "left on device. The flash was not changed."},
-                 {{"disk", "516"}}}}
+                 {{"disk", "520"}}}}
         << "before";
     // Nothing prints them as they are; JSON carries them exactly, the same in every event.
     QTest::newRow("names that would steer a terminal")
@@ -543,6 +549,268 @@ void TestCommandLine::outcome()
         expected.replace(int(c.flashAddress), c.data.size(), c.data);
     }
     QVERIFY2(device.flash() == expected, "the flash holds other bytes than expected");
+}
+
+// A history line as the tool writes it, numbered; all of one padding have one length.
+QByteArray historyLine(int number, const QByteArray &padding = {})
+{
+    return R"({"id":"old)" + QByteArray::number(number).rightJustified(4, '0') +
+           R"(","kind":"update","started":"2026-01-01T00:00:00Z","uid":0,"outcome":"written",)"
+           R"("verdict":")" +
+           padding + "\"}\n";
+}
+
+// The history as vorlan-flash --json history tells it, newest first.
+QList<QJsonObject> historyEntries(int *skipped = nullptr)
+{
+    int exitCode = 0;
+    const QByteArray output = runTool({"--json", "history"}, {}, false, &exitCode);
+    QList<QJsonObject> entries;
+    for (const QByteArray &line : output.split('\n')) {
+        const QJsonObject event = QJsonDocument::fromJson(line).object();
+        if (event.value("event") == "entry")
+            entries << event;
+        else if (event.value("event") == "history" && skipped)
+            *skipped = event.value("skipped").toInt();
+    }
+    return entries;
+}
+
+void TestCommandLine::history_data()
+{
+    // The history file before the runs: "cut" (an entry and a line cut short by a crash),
+    // "garbage" (100 KiB of random bytes, a line break every 1000), "link" (a link to another
+    // file), "huge" (3 MiB of entries), "many" (the most entries it keeps, small ones).
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<Runs>("runs");
+    // The newest entries afterwards, newest first: "KIND OUTCOME"; then how many there are (-1:
+    // as many as three quarters of the size limit hold, and the new one) and how many lines
+    // could not be read.
+    QTest::addColumn<QStringList>("newest");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("skipped");
+
+    const Settings eraseFails{{"ERASE_FAIL", "0x100000:1"}};
+    QTest::newRow("update, failure, put-back, verify")
+        << QByteArray()
+        << Runs{{"update %1 --yes", 0, {written}},
+                {"update %1 --yes", 1, {"Update failed at component KERN"}, eraseFails},
+                {"restore --yes", 0, {written}},
+                {"verify %1", 0, {matches}},
+                {"history", 0, {"verify matches  %1  by %U (uid %u)\n", "put back written  "}},
+                {"history -n 2", 0, {"!update failed"}}}
+        << QStringList{"verify matches", "put-back written", "update failed", "update written"} << 4
+        << 0;
+    QTest::newRow("killed mid-update, put back")
+        << QByteArray()
+        << Runs{{"update %1 --yes", -9, {}, {{"KILL_AT_WRITE", inKern}}},
+                {"restore --yes", 0, {written}}}
+        << QStringList{"put-back written", "update unfinished"} << 2 << 0;
+    // Nothing that did not open the flash is history.
+    QTest::newRow("refused or no driver")
+        << QByteArray()
+        << Runs{{"update %3 --yes", 2, {offPage}},
+                {"update %1 --yes", 3, {}, {{"FLASH_NODE", "missing"}}},
+                {"verify %3", 2, {}},
+                {"history", 0, {"The history in %5/history.jsonl is empty."}}}
+        << QStringList() << 0 << 0;
+    // What happened to the history never stops an update.
+    QTest::newRow("a line cut short by a crash")
+        << QByteArray("cut")
+        << Runs{{"update %1 --yes", -9, {}, {{"KILL_AT_WRITE", inKern}}},
+                {"restore --yes", 0, {written}},
+                {"history", 0, {"1 line(s) of the history in %5/history.jsonl could not be read"}}}
+        << QStringList{"put-back written", "update unfinished", "update written"} << 3 << 1;
+    QTest::newRow("garbage") << QByteArray("garbage") << Runs{{"update %1 --yes", 0, {written}}}
+                             << QStringList{"update written"} << 1 << 103;
+    QTest::newRow("a link")
+        << QByteArray("link")
+        << Runs{{"update %1 --yes", 0, {written}},
+                {"history",
+                 2,
+                 {"The history cannot be read: %5/history.jsonl is a symbolic link."}}}
+        << QStringList() << 0 << 0;
+    // Trimmed to the newest three quarters of its bounds, and the new entry after them.
+    QTest::newRow("huge") << QByteArray("huge") << Runs{{"update %1 --yes", 0, {written}}}
+                          << QStringList{"update written", "update written"} << -1 << 0;
+    QTest::newRow("the most entries")
+        << QByteArray("many") << Runs{{"verify %1", 1, {}}}
+        << QStringList{"verify differs", "update written"} << 751 << 0;
+}
+
+void TestCommandLine::history()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(Runs, runs);
+    SimulatedDevice device;
+    const QString image =
+        device.makeImage({{"BOOT", 0x01000000, 0x40000, 3, componentData(70000)},
+                          {"KERN", 0x01000000, 0x100000, 3, componentData(200000, 2)},
+                          {"CONF", 0x01000000, 0x200000, 3, componentData(5000, 3)}});
+    const QString bad = device.makeImage({{"U", 0, 0x10000, 0, componentData(100)}}, "u.tarnru");
+    const QString state = StateFolder().path();
+    const QString path = state + "/history.jsonl";
+    const QString target = device.path("target");
+    QFile file(before == "link" ? target : path);
+    QVERIFY(before.isEmpty() || file.open(QIODevice::WriteOnly));
+    int written = 0; // entries
+    const QByteArray padding(before == "huge" ? 2000 : 0, 'x');
+    if (before == "cut") {
+        file.write(historyLine(1) + historyLine(2).left(50));
+    } else if (before == "garbage") {
+        QByteArray garbage = componentData(100 * 1024, 5).replace('\n', 'x');
+        for (int i = 999; i < garbage.size(); i += 1000)
+            garbage[i] = '\n';
+        file.write(garbage);
+    } else if (before == "huge" || before == "many") {
+        while (before == "many" ? written < FlashHistory::entryLimit : file.size() < 3 << 20)
+            file.write(historyLine(written++, padding));
+    }
+    file.close();
+    if (before == "link")
+        QVERIFY(QFile::link(target, path));
+    const QByteArray targetBefore = [&] {
+        QFile file(target);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    QFile imageFile(image);
+    QVERIFY(imageFile.open(QIODevice::ReadOnly));
+    const QString sha256 =
+        QCryptographicHash::hash(imageFile.readAll(), QCryptographicHash::Sha256).toHex();
+    const QString user = QString::fromLocal8Bit(getpwuid(getuid())->pw_name);
+
+    for (const Run &run : runs) {
+        int exitCode = 0;
+        QStringList arguments =
+            QString(run.command).replace("%1", image).replace("%3", bad).split(' ');
+        const QByteArray output = runTool(arguments, run.settings, false, &exitCode);
+        QVERIFY2(exitCode == run.exitCode, output.constData());
+        for (QString text : run.shown) {
+            text.replace("%1", image).replace("%5", state).replace("%U", user);
+            text.replace("%u", QString::number(getuid()));
+            const bool absent = text.startsWith('!');
+            QVERIFY2(output.contains(text.mid(absent).toUtf8()) != absent,
+                     qPrintable(text + "\nin:\n" + output));
+        }
+    }
+    if (before == "link") { // the file behind the link is never touched
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), targetBefore);
+        return;
+    }
+
+    int skipped = -1;
+    const QList<QJsonObject> entries = historyEntries(&skipped);
+    QFETCH(int, count);
+    if (count < 0) { // as the tool writes the entries back
+        FlashHistory::Entry kept;
+        FlashHistory::Entry::fromJson(QJsonDocument::fromJson(historyLine(0, padding)).object(),
+                                      &kept);
+        const int line = QJsonDocument(kept.toJson()).toJson(QJsonDocument::Compact).size() + 1;
+        count = FlashHistory::sizeLimit * 3 / 4 / line + 1;
+    }
+    QCOMPARE(entries.size(), count);
+    QTEST(skipped, "skipped");
+    // A trim keeps the newest.
+    if (written > 0) {
+        QCOMPARE(entries.value(1).value("id").toString(),
+                 "old" + QString::number(written - 1).rightJustified(4, '0'));
+        QCOMPARE(entries.last().value("id").toString(),
+                 "old" + QString::number(written - count + 1).rightJustified(4, '0'));
+    }
+    QFileInfo info(path);
+    QVERIFY(info.size() <= FlashHistory::sizeLimit);
+    QCOMPARE(info.permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+    QFETCH(QStringList, newest);
+    QStringList found;
+    for (const QJsonObject &entry : entries.mid(0, newest.size()))
+        found << entry.value("kind").toString() + ' ' + entry.value("outcome").toString();
+    QCOMPARE(found, newest);
+
+    // Every entry of this test's runs is whole, and told to the system's journal as it ended.
+    const QStringList journal = device.trace("journal ");
+    for (const QJsonObject &entry : entries) {
+        if (entry.value("id").toString().startsWith("old"))
+            continue;
+        const QString outcome = entry.value("outcome").toString();
+        const bool putBack = entry.value("kind") == "put-back";
+        QCOMPARE(entry.value("user").toString(), user);
+        QCOMPARE(entry.value("uid").toInt(), int(getuid()));
+        QCOMPARE(entry.value("frontEnd").toString(), QString("vorlan-flash"));
+        QCOMPARE(entry.value("image").toString(), putBack ? state + "/put-back.tarnru" : image);
+        QCOMPARE(entry.value("sha256").toString().size(), 64);
+        QVERIFY(putBack || entry.value("sha256") == sha256);
+        QCOMPARE(entry.value("signature").toObject().value("status").toString(), QString("none"));
+        QCOMPARE(entry.value("components").toArray().size(), 3);
+        QCOMPARE(entry.value("ended").isNull(), outcome == "unfinished");
+        QCOMPARE(entry.value("copy").isString(),
+                 entry.value("kind") == "update" && outcome != "unfinished");
+        const QStringList lines =
+            journal.filter("|VORLAN_HISTORY_ID=" + entry.value("id").toString() + '|');
+        QCOMPARE(lines.size(), entry.value("kind") == "verify" ? 1
+                               : outcome == "unfinished"       ? 1
+                                                               : 2);
+        const QStringList fields = lines.last().section(' ', 2).split('|');
+        const QString messageId = outcome == "failed"       ? "5a7da05c1f96499b8a3cef45ca9ce9c5"
+                                  : outcome == "unfinished" ? "07a1fa022c724f838c16250c2f223ea5"
+                                  : outcome == "written"    ? "de0bb47007ef4282924a9072282fd039"
+                                  : outcome == "matches"    ? "dcae2154fb5f4c4099abdbc0af1cc0e6"
+                                                            : "8333b43dc67e477083307fad818a85ff";
+        for (const QString &field : QStringList{
+                 "SYSLOG_IDENTIFIER=vorlan-update", "MESSAGE_ID=" + messageId,
+                 "VORLAN_OUTCOME=" + outcome, "VORLAN_IMAGE=" + entry.value("image").toString(),
+                 "VORLAN_SHA256=" + entry.value("sha256").toString(), "VORLAN_USER=" + user,
+                 "VORLAN_UID=" + QString::number(getuid()), "VORLAN_FRONT_END=vorlan-flash"})
+            QVERIFY2(fields.contains(field), qPrintable(field + "\nin:\n" + lines.last()));
+    }
+}
+
+// The journal's output for the match, one JSON object a line.
+QList<QJsonObject> journalEntries(const QString &match)
+{
+    QProcess journalctl;
+    journalctl.start("journalctl", {"-q", "-o", "json", "-t", "vorlan-update", match});
+    if (!journalctl.waitForFinished(10000))
+        qFatal("journalctl did not end");
+    QList<QJsonObject> found;
+    for (const QByteArray &line : journalctl.readAllStandardOutput().split('\n')) {
+        if (!line.isEmpty())
+            found << QJsonDocument::fromJson(line).object();
+    }
+    return found;
+}
+
+// An update tells the system's journal as it starts and as it ends; where none runs it goes on
+// as ever. The fields are checked where the simulator takes them, in history(), and here in
+// the journal itself where one runs.
+void TestCommandLine::systemJournal()
+{
+    SimulatedDevice device;
+    const QString image = device.makeImage({{"BOOT", 0x01000000, 0x40000, 3, componentData(7000)}});
+    int exitCode = 0;
+    const QByteArray output =
+        runTool({"update", image, "--yes"}, {{"JOURNAL", "pass"}}, false, &exitCode);
+    QVERIFY2(exitCode == 0, output.constData());
+    const QStringList sent = device.trace("journal ");
+    QCOMPARE(sent.size(), 2);
+    if (!QFileInfo::exists("/run/systemd/journal/socket"))
+        QSKIP("No system journal runs here: the update went on without one.");
+    const QString id = sent.last().section("|VORLAN_HISTORY_ID=", 1).section('|', 0, 0);
+    QList<QJsonObject> found;
+    QDeadlineTimer deadline(10000);
+    while ((found = journalEntries("VORLAN_HISTORY_ID=" + id)).size() < 2 && !deadline.hasExpired())
+        QThread::msleep(100);
+    if (found.isEmpty() && journalEntries("").isEmpty())
+        QSKIP("The system journal cannot be read by this user.");
+    QCOMPARE(found.size(), 2);
+    const QJsonObject ended = found.last();
+    QCOMPARE(ended.value("MESSAGE_ID").toString(), QString("de0bb47007ef4282924a9072282fd039"));
+    QCOMPARE(ended.value("VORLAN_OUTCOME").toString(), QString("written"));
+    QCOMPARE(ended.value("VORLAN_IMAGE").toString(), image);
+    QCOMPARE(ended.value("_UID").toString(), QString::number(getuid()));
+    QCOMPARE(found.first().value("MESSAGE_ID").toString(),
+             QString("07a1fa022c724f838c16250c2f223ea5"));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -62,7 +62,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     // An update that began erasing and never ended in "Done" (the tool was killed, crashed or
     // lost its power), or one that runs now: that comes first, before anything else is done.
-    session = new UpdateSession(this);
+    session = new UpdateSession(QStringLiteral("window"), this);
     if (!session->notice().isEmpty())
         showVerdict(session->notice(), true);
 

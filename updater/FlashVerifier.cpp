@@ -1,5 +1,6 @@
 #include "FlashVerifier.h"
 
+#include "FlashHistory.h"
 #include "FlashNode.h"
 #include "ImageChecks.h"
 #include "ImageDigest.h"
@@ -56,17 +57,32 @@ FlashVerifier::Result FlashVerifier::verify(const QString &filename, const QByte
     case FlashNode::Claim::Refused:
         return end(Refused, trouble);
     }
+    FlashHistory::Entry entry = FlashHistory::Entry::begin(QStringLiteral("verify"), frontEnd);
+    entry.setImage(filename, components, imageSha256, signature);
+    Result result = Matches;
+    QString cause;
     for (const ComponentRecord &component : components) {
         compared.append({component, -1});
         if (!compare(node, image, compared.last())) {
             compared.clear();
-            return end(Refused, imageReadError(filename, image.error() == QFileDevice::NoError
-                                                             ? QStringLiteral("a component's "
-                                                                              "data is cut short")
-                                                             : image.errorString()));
+            result = Refused;
+            cause = imageReadError(filename, image.error() == QFileDevice::NoError
+                                                 ? QStringLiteral("a component's data is cut "
+                                                                  "short")
+                                                 : image.errorString());
+            break;
         }
     }
-    return end(differing() == 0 ? Matches : Differs, QString());
+    if (result != Refused)
+        result = differing() == 0 ? Matches : Differs;
+    end(result, cause);
+    entry.ended = QDateTime::currentDateTimeUtc();
+    entry.outcome = result == Matches   ? QStringLiteral("matches")
+                    : result == Differs ? QStringLiteral("differs")
+                                        : QStringLiteral("unchanged");
+    entry.verdict = text();
+    FlashHistory::record(entry);
+    return result;
 }
 
 FlashVerifier::Result FlashVerifier::end(Result result, const QString &problem)
@@ -86,7 +102,10 @@ QString FlashVerifier::checkImage(QFile &image, const QString &filename,
         return problem;
     ImageDigest digest(filename, components);
     digest.setExpectedSha256(expectedSha256);
-    return digest.read(image) ? QString() : digest.refusal();
+    const bool passed = digest.read(image);
+    imageSha256 = digest.sha256();
+    signature = digest.signature();
+    return passed ? QString() : digest.refusal();
 }
 
 // A page of the image at a time against the same bytes of the flash, up to the first that

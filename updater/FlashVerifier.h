@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ComponentRecord.h"
+#include "SignatureResult.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,10 +14,13 @@ class QFile;
 // read-only and never unlocked, erased or written, and nothing is saved; it is locked as an
 // update locks it, so that a flash half-way through another program's update is never read.
 // The image is checked as an update checks it, and its component list and data come from one
-// descriptor.
+// descriptor. A comparison that opened the flash goes into the history of the flash.
 class FlashVerifier
 {
 public:
+    // The front end names itself for the history.
+    explicit FlashVerifier(const QString &frontEnd) : frontEnd(frontEnd) {}
+
     enum Result
     {
         Matches,  // every component's data is in the flash
@@ -52,7 +56,10 @@ private:
     QString checkImage(QFile &image, const QString &filename, QList<ComponentRecord> &components);
     bool compare(FlashNode &node, QFile &image, Comparison &comparison);
 
+    QString frontEnd;
     QByteArray expectedSha256;
+    QByteArray imageSha256; // once the image was read
+    SignatureResult signature;
     Result outcome = Refused;
     QString why;
     QList<Comparison> compared;

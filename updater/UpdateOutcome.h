@@ -1,5 +1,8 @@
 #pragma once
 
+#include "SignatureResult.h"
+
+#include <QByteArray>
 #include <QString>
 
 // How one run of the updater ended, as the worker knows it: what the front ends present and
@@ -20,6 +23,8 @@ struct UpdateOutcome
     int failedComponent = 0; // with Failed: the component that was being programmed, from 1
     QString status;          // the last status text
     QString copyPath;        // the copy of the flash saved before the first erase, if any
+    QByteArray sha256;       // of the image as it was read, once it was
+    SignatureResult signature;
 
     bool flashChanged() const { return result == Written || result == Failed; }
 };

@@ -10,9 +10,10 @@
 #include <QFileInfo>
 #include <QThread>
 
-UpdateSession::UpdateSession(QObject *parent)
+UpdateSession::UpdateSession(const QString &frontEnd, QObject *parent)
     : QObject(parent), updateVerdict(new UpdateVerdict(this)),
-      interruptGuard(new InterruptGuard(this)), shutdownInhibitor(new ShutdownInhibitor(this))
+      interruptGuard(new InterruptGuard(this)), shutdownInhibitor(new ShutdownInhibitor(this)),
+      frontEnd(frontEnd)
 {
     connect(interruptGuard, &InterruptGuard::interrupted, this, &UpdateSession::interrupted);
     const StateFolder folder;
@@ -52,6 +53,17 @@ bool UpdateSession::prepare(UpdaterThread *worker, const Plan &plan, QString *re
     else
         worker->setExpectedSha256(plan.sha256);
     updateVerdict->follow(worker, plan.components);
+    history = FlashHistory::Entry::begin(kindOf(plan.image), frontEnd);
+    flashOpened = false;
+    connect(
+        worker, &UpdaterThread::flashOpened, this,
+        [this, worker] {
+            flashOpened = true;
+            history.setImage(last.image, last.components, worker->outcome().sha256,
+                             worker->outcome().signature);
+            FlashHistory::record(history);
+        },
+        Qt::DirectConnection);
     shutdownInhibitor->acquire();
     return true;
 }
@@ -64,6 +76,17 @@ void UpdateSession::start(QThread *thread)
 bool UpdateSession::end()
 {
     shutdownInhibitor->release();
+    if (flashOpened) {
+        const UpdateOutcome outcome = updateVerdict->outcome();
+        history.ended = QDateTime::currentDateTimeUtc();
+        history.outcome = outcome.result == UpdateOutcome::Written  ? QStringLiteral("written")
+                          : outcome.result == UpdateOutcome::Failed ? QStringLiteral("failed")
+                                                                    : QStringLiteral("unchanged");
+        history.verdict = updateVerdict->text();
+        history.copy = outcome.copyPath;
+        FlashHistory::record(history);
+        flashOpened = false;
+    }
     const StateFolder folder;
     // The image that put the flash back has served: the copies stay the way back.
     if (last.image == folder.path() + QLatin1Char('/') + QLatin1String(PutBackImage::fileName))
@@ -135,6 +158,17 @@ QByteArray UpdateSession::keptSha256(const QString &image) const
             return copy.sha256.toHex();
     }
     return QByteArray();
+}
+
+QString UpdateSession::kindOf(const QString &image) const
+{
+    const StateFolder folder;
+    if (image == folder.path() + QLatin1Char('/') + QLatin1String(PutBackImage::fileName))
+        return QStringLiteral("put-back");
+    if (QFileInfo(image).canonicalPath() ==
+        QFileInfo(folder.path(StateFolder::Copies)).canonicalFilePath())
+        return QStringLiteral("restore");
+    return QStringLiteral("update");
 }
 
 QString UpdateSession::wayBack() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ComponentRecord.h"
+#include "FlashHistory.h"
 #include "UpdaterThread.h"
 
 #include <QByteArray>
@@ -42,7 +43,8 @@ public:
         bool ownCopy = false;
     };
 
-    explicit UpdateSession(QObject *parent = nullptr);
+    // The front end names itself for the history: "window" or "vorlan-flash".
+    explicit UpdateSession(const QString &frontEnd, QObject *parent = nullptr);
     ~UpdateSession() override;
 
     // What the record says as the front end starts: an update that did not finish, a damaged
@@ -53,7 +55,8 @@ public:
     bool pagesAtRisk() const;
 
     // Gets the worker ready for the plan and follows it; the signals are held and shutdown is
-    // blocked until end(). False, with the reason, when the update must not start.
+    // blocked until end(), and an update that opens the flash goes into the history as it
+    // starts and as it ends. False, with the reason, when the update must not start.
     bool prepare(UpdaterThread *worker, const Plan &plan, QString *refusal);
     // Starts the worker's thread, the held signals blocked in it.
     void start(QThread *thread);
@@ -81,6 +84,8 @@ private:
     QString wayBack() const;
     // The SHA-256 that the record keeps for the image, when it is one of its copies.
     QByteArray keptSha256(const QString &image) const;
+    // "update", "put-back" or "restore", for the history.
+    QString kindOf(const QString &image) const;
 
     UpdateVerdict *updateVerdict;
     InterruptGuard *interruptGuard;
@@ -88,4 +93,7 @@ private:
     QString startNotice;
     bool started = false;
     Plan last;
+    QString frontEnd;
+    FlashHistory::Entry history; // of the last update
+    bool flashOpened = false;    // by the last update; set on the worker's thread
 };

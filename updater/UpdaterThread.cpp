@@ -426,6 +426,8 @@ void UpdaterThread::run()
     if (!digest.read(image))
         return end(UpdateOutcome::Refused, digest.refusal());
     checksums = digest.checksums();
+    result.sha256 = digest.sha256();
+    result.signature = digest.signature();
     // The record and the copies decide what is written back one day: a folder that anyone
     // else could change is not used, and then nothing is done.
     const StateFolder folder;
@@ -445,6 +447,7 @@ void UpdaterThread::run()
     case FlashNode::Claim::Refused:
         return end(UpdateOutcome::Refused, trouble);
     }
+    emit flashOpened();
     update(node.descriptor(), image, components, folder);
 }
 

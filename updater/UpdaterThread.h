@@ -81,6 +81,9 @@ public:
                         u_int32_t length);
 
 signals:
+    // The flash node is open for the update, on the worker's thread: the image's SHA-256 and
+    // signature are in the outcome.
+    void flashOpened();
     void finished();
     void updateCurrentProgress(int progress);
     void updateTotalProgress(int progress);
