@@ -1,0 +1,33 @@
+#include "Translations.h"
+
+#include "TrustPolicy.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+QString Translations::folder()
+{
+    return TrustPolicy::dataFolder() + QStringLiteral("/translations");
+}
+
+void Translations::install()
+{
+    QCoreApplication *application = QCoreApplication::instance();
+    const QLocale locale = QLocale::system();
+    const struct
+    {
+        const char *name;
+        QString folder;
+    } catalogues[] = {{"qtbase", QLibraryInfo::location(QLibraryInfo::TranslationsPath)},
+                      {"vorlan-update", folder()}};
+    for (const auto &catalogue : catalogues) {
+        auto *translator = new QTranslator(application);
+        if (translator->load(locale, QLatin1String(catalogue.name), QStringLiteral("_"),
+                             catalogue.folder))
+            QCoreApplication::installTranslator(translator);
+        else
+            delete translator;
+    }
+}
