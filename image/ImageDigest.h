@@ -4,6 +4,7 @@
 #include "SignatureResult.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -19,6 +20,8 @@ class SignatureCheck;
 // alike through it.
 class ImageDigest
 {
+    Q_DECLARE_TR_FUNCTIONS(ImageDigest)
+
 public:
     ImageDigest(const QString &filename, const QList<ComponentRecord> &components);
 

@@ -23,14 +23,14 @@ QString untrusted(int fd, const QString &path)
 {
     struct stat info;
     if (fstat(fd, &info) != 0)
-        return QStringLiteral("%1 cannot be examined: %2").arg(path, systemErrorText(errno));
+        return StateFolder::tr("%1 cannot be examined: %2").arg(path, systemErrorText(errno));
     if (info.st_uid != geteuid())
-        return QStringLiteral("%1 belongs to user %2, not to user %3")
+        return StateFolder::tr("%1 belongs to user %2, not to user %3")
             .arg(path)
             .arg(info.st_uid)
             .arg(geteuid());
     if (info.st_mode & (S_IWGRP | S_IWOTH))
-        return QStringLiteral("%1 is writable by others").arg(path);
+        return StateFolder::tr("%1 is writable by others").arg(path);
     return QString();
 }
 
@@ -44,7 +44,7 @@ int openFolder(int parent, const QString &name, const QString &path, bool follow
     int fd = openat(parent, bytes.constData(), flags);
     if (fd < 0 && errno == ENOENT) {
         if (mkdirat(parent, bytes.constData(), 0700) != 0 && errno != EEXIST) {
-            *problem = QStringLiteral("%1 cannot be made: %2").arg(path, systemErrorText(errno));
+            *problem = StateFolder::tr("%1 cannot be made: %2").arg(path, systemErrorText(errno));
             return -1;
         }
         fd = openat(parent, bytes.constData(), flags);
@@ -58,8 +58,8 @@ int openFolder(int parent, const QString &name, const QString &path, bool follow
                 : false;
         const int error = errno;
         *problem =
-            link ? QStringLiteral("%1 is a symbolic link").arg(path)
-                 : QStringLiteral("%1 cannot be opened: %2").arg(path, systemErrorText(error));
+            link ? StateFolder::tr("%1 is a symbolic link").arg(path)
+                 : StateFolder::tr("%1 cannot be opened: %2").arg(path, systemErrorText(error));
         return -1;
     }
     *problem = untrusted(fd, path);
@@ -93,7 +93,7 @@ StateFolder::StateFolder()
     int fd = inHome ? open(encoded(start).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
                     : openFolder(AT_FDCWD, start, start, true, &problem);
     if (fd < 0 && problem.isEmpty())
-        problem = QStringLiteral("%1 cannot be opened: %2").arg(start, systemErrorText(errno));
+        problem = StateFolder::tr("%1 cannot be opened: %2").arg(start, systemErrorText(errno));
     QString path = start;
     for (int i = 0; fd >= 0 && i < levels.size(); ++i) {
         path += QLatin1Char('/') + levels[i];
@@ -109,7 +109,7 @@ StateFolder::StateFolder()
         fd = next;
     }
     if (!problem.isEmpty()) {
-        trouble = QStringLiteral("The state folder cannot be used: %1.").arg(problem);
+        trouble = StateFolder::tr("The state folder cannot be used: %1.").arg(problem);
         for (int &open : fds) {
             if (open >= 0)
                 close(open);
@@ -156,14 +156,14 @@ StateFolder::Read StateFolder::read(Place place, const QString &name, qint64 lim
     if (fd < 0) {
         if (errno == ENOENT)
             return Read::Missing;
-        *reason = errno == ELOOP    ? QStringLiteral("%1 is a symbolic link").arg(path)
-                  : errno == EINVAL ? QStringLiteral("%1 is not a regular file").arg(path)
+        *reason = errno == ELOOP    ? StateFolder::tr("%1 is a symbolic link").arg(path)
+                  : errno == EINVAL ? StateFolder::tr("%1 is not a regular file").arg(path)
                                     : QStringLiteral("%1: %2").arg(path, systemErrorText(errno));
         return Read::Refused;
     }
     Read result = Read::Refused;
     if (size > limit) {
-        *reason = QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(limit);
+        *reason = StateFolder::tr("%1 is larger than %2 bytes").arg(path).arg(limit);
     } else {
         content->resize(int(size));
         qint64 done = 0;
@@ -174,7 +174,7 @@ StateFolder::Read StateFolder::read(Place place, const QString &name, qint64 lim
         if (done == content->size() && ::read(fd, extra.data(), 1) == 0)
             result = Read::Done;
         else
-            *reason = QStringLiteral("%1 could not be read whole").arg(path);
+            *reason = StateFolder::tr("%1 could not be read whole").arg(path);
     }
     close(fd);
     return result;

@@ -59,7 +59,7 @@ void ImageInfoDialog::listComponents()
                                           ? QStringLiteral("QLabel { color: #006400; }")
                                           : QString());
     if (!listedSha256.isEmpty())
-        ui->sha256Label->setText(QStringLiteral("SHA-256: ") + QString::fromLatin1(listedSha256));
+        ui->sha256Label->setText(tr("SHA-256: %1").arg(QString::fromLatin1(listedSha256)));
     for (const ComponentRecord &record : qAsConst(listed)) {
         auto *row = new QListWidgetItem(nullptr, QListWidgetItem::Type);
         row->setSizeHint(QSize(465, 128));

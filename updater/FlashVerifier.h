@@ -3,6 +3,7 @@
 #include "ComponentRecord.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -16,6 +17,8 @@ class QFile;
 // descriptor.
 class FlashVerifier
 {
+    Q_DECLARE_TR_FUNCTIONS(FlashVerifier)
+
 public:
     enum Result
     {
