@@ -497,6 +497,8 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
                            const StateFolder &folder)
 {
     unlockFlash(fd);
+    // Under the lock no other run is saving a file: a hidden one is what a killed run left.
+    folder.removeLeftovers();
     // Read under the lock: no other update can change it from here on.
     FlashJournal journal = FlashJournal::load(folder);
     // A damaged record tells no pages: every page of this update counts as not at risk yet.
