@@ -8,12 +8,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QVector>
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -68,7 +66,7 @@ void ImageDigest::setOwnCopy(bool ownCopy)
 
 bool ImageDigest::read(QFile &image)
 {
-    crcs.clear();
+    componentSha256.clear();
     hash.clear();
     verdict = SignatureResult();
     std::unique_ptr<SignatureCheck> check;
@@ -114,7 +112,7 @@ bool ImageDigest::pass(QFile &image, SignatureCheck *check)
     Sha256 sha;
     if (!sha.usable() || !image.seek(0))
         return false;
-    QVector<uLong> running(components.size(), crc32_z(0, nullptr, 0));
+    std::vector<Sha256> running(size_t(components.size()));
     QByteArray chunk(int(chunkSize), Qt::Uninitialized);
     qint64 at = 0;
     for (;;) {
@@ -128,9 +126,7 @@ bool ImageDigest::pass(QFile &image, SignatureCheck *check)
             const qint64 from = std::max(at, qint64(c.fileOffset) + ImageFormat::headerSize);
             const qint64 to = std::min(at + count, qint64(c.fileOffset) + c.size);
             if (from < to)
-                running[i] = crc32_z(running[i],
-                                     reinterpret_cast<const Bytef *>(chunk.constData() + from - at),
-                                     z_size_t(to - from));
+                running[size_t(i)].addData(chunk.constData() + from - at, to - from);
         }
         sha.addData(chunk.constData(), count);
         if (check)
@@ -141,7 +137,7 @@ bool ImageDigest::pass(QFile &image, SignatureCheck *check)
         const ComponentRecord &c = components.at(i);
         if (qint64(c.fileOffset) + c.size > at)
             return false;
-        crcs.insert(c.fileOffset, quint32(running.at(i)));
+        componentSha256.insert(c.fileOffset, running[size_t(i)].result());
     }
     hash = sha.result().toHex();
     return true;

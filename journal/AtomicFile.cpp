@@ -44,7 +44,7 @@ bool AtomicFile::open()
         temporary =
             '.' + target + '.' + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
         fd = openat(folder.descriptor(place), temporary.constData(),
-                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0660);
         if (fd < 0 && errno != EEXIST)
             break;
     }

@@ -150,7 +150,7 @@ bool FlashJournal::save(const StateFolder &folder, QString *reason) const
     if (pages.isEmpty()) {
         if (folder.remove(StateFolder::Top, QLatin1String(fileName)))
             return true;
-        *reason = QStringLiteral("it cannot be removed from %1").arg(folder.path());
+        *reason = tr("it cannot be removed from %1").arg(folder.path());
         return false;
     }
     QJsonArray copyList;

@@ -208,6 +208,10 @@
         <comment>a run of flash addresses</comment>
         <translation>%1 bis %2</translation>
     </message>
+    <message>
+        <source>it cannot be removed from %1</source>
+        <translation>sie kann nicht aus %1 entfernt werden</translation>
+    </message>
 </context>
 <context>
     <name>FlashNode</name>
@@ -245,6 +249,10 @@
     <message>
         <source>The flash was not compared with this image.</source>
         <translation>Der Flash-Speicher wurde nicht mit diesem Abbild verglichen.</translation>
+    </message>
+    <message>
+        <source>The update image changed after it was checked: %1.</source>
+        <translation>Das Update-Abbild hat sich nach seiner Prüfung verändert: %1.</translation>
     </message>
 </context>
 <context>
@@ -774,10 +782,6 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
         <translation>%1 kann nicht untersucht werden: %2</translation>
     </message>
     <message>
-        <source>%1 belongs to user %2, not to user %3</source>
-        <translation>%1 gehört Benutzer %2, nicht Benutzer %3</translation>
-    </message>
-    <message>
         <source>%1 is writable by others</source>
         <translation>%1 ist für andere beschreibbar</translation>
     </message>
@@ -808,6 +812,34 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     <message>
         <source>%1 could not be read whole</source>
         <translation>%1 konnte nicht vollständig gelesen werden</translation>
+    </message>
+    <message>
+        <source>%1 belongs to user %2, not to root or user %3</source>
+        <translation>%1 gehört Benutzer %2, nicht root oder Benutzer %3</translation>
+    </message>
+    <message>
+        <source>%1 is readable by others</source>
+        <translation>%1 ist für andere lesbar</translation>
+    </message>
+    <message>
+        <source>%1 is open to the group %2, which is not the group of %3</source>
+        <translation>%1 ist für die Gruppe %2 offen, die nicht die Gruppe von %3 ist</translation>
+    </message>
+    <message>
+        <source>%1 does not exist. Create it as root: install -d -o root -g %2 -m 2770 %1</source>
+        <translation>%1 existiert nicht. Legen Sie es als root an: install -d -o root -g %2 -m 2770 %1</translation>
+    </message>
+    <message>
+        <source>%1 is missing</source>
+        <translation>%1 fehlt</translation>
+    </message>
+    <message>
+        <source>%1 is a named pipe, not a regular file</source>
+        <translation>%1 ist eine benannte Pipe, keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>%1 could have been changed by a user whom the state folder does not trust</source>
+        <translation>%1 könnte von einem Benutzer verändert worden sein, dem der Zustandsordner nicht vertraut</translation>
     </message>
 </context>
 <context>
@@ -978,10 +1010,6 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
         <translation>Nicht genug Arbeitsspeicher, um den Flash-Speicher zu aktualisieren.</translation>
     </message>
     <message>
-        <source>The update image %1 changed during the update.</source>
-        <translation>Das Update-Abbild %1 hat sich während der Aktualisierung verändert.</translation>
-    </message>
-    <message>
         <source>Error seeking Flash memory to 0x%1: %2</source>
         <translation>Fehler beim Positionieren im Flash-Speicher auf 0x%1: %2</translation>
     </message>
@@ -1048,6 +1076,10 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     <message>
         <source>Verifying Flash memory...</source>
         <translation>Prüfe den Flash-Speicher...</translation>
+    </message>
+    <message>
+        <source>The update image changed after it was checked: %1.</source>
+        <translation>Das Update-Abbild hat sich nach seiner Prüfung verändert: %1.</translation>
     </message>
 </context>
 </TS>

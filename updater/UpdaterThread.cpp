@@ -8,6 +8,7 @@
 #include "ImageReader.h"
 #include "ImageWriter.h"
 #include "InstalledVersions.h"
+#include "Sha256.h"
 #include "StateFolder.h"
 #include "SystemError.h"
 #include "UpdateProgress.h"
@@ -24,7 +25,6 @@
 #include <cerrno>
 #include <ctime>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -35,6 +35,8 @@
 namespace {
 
 constexpr u_int32_t transferBlockSize = 1024;
+// The image is read again in blocks of this size and compared with the checked bytes.
+constexpr u_int32_t compareBlockSize = 64 * 1024;
 constexpr long wordRepairPauseNs = 50000000;
 // A page that still differs after this many erase-and-rewrites will not get better.
 constexpr int pageRepairLimit = 3;
@@ -53,11 +55,6 @@ std::unique_ptr<char[]> allocateComponentBuffer()
 {
     // Pages of the block that are never written are never made resident.
     return std::unique_ptr<char[]>(new (std::nothrow) char[largestComponentData]);
-}
-
-quint32 checksum(const char *data, u_int32_t length)
-{
-    return quint32(crc32_z(crc32_z(0, nullptr, 0), reinterpret_cast<const Bytef *>(data), length));
 }
 
 // Reads a component's data from the image; false unless every byte of it arrived. The rest of
@@ -162,20 +159,70 @@ bool UpdaterThread::allocated(const void *buffer)
     return buffer != nullptr;
 }
 
-// Every read of a component's data after the first must give the bytes of the first: the flash
-// is never programmed towards bytes that another image put under the same name meanwhile.
-bool UpdaterThread::readImage(QFile &image, u_int32_t fileOffset, u_int32_t length, char *buffer)
+// Reads a component's data into the worker's buffer: from now on the only bytes of it that are
+// written, compared with the flash or used to repair it.
+bool UpdaterThread::loadData(QFile &image, u_int32_t fileOffset, u_int32_t length,
+                             const QString &name)
 {
-    if (!readComponentData(image, fileOffset, length, buffer)) {
+    checkedOffset.reset();
+    changedText = tr("The update image changed after it was checked: %1.").arg(name);
+    if (!checkedBuffer)
+        checkedBuffer = allocateComponentBuffer();
+    if (!allocated(checkedBuffer.get()))
+        return false;
+    if (!readComponentData(image, fileOffset, length, checkedBuffer.get())) {
         emit updateStatusText(imageReadError(filename, dataReadProblem(image)));
         return false;
     }
-    const auto first = checksums.constFind(fileOffset);
-    if (first != checksums.constEnd() && *first != checksum(buffer, length)) {
-        emit updateStatusText(tr("The update image %1 changed during the update.").arg(filename));
+    checkedOffset = fileOffset;
+    return true;
+}
+
+// Before a component's first erase: its data must have the SHA-256 that the image's check
+// recorded for it.
+bool UpdaterThread::takeCheckedData(QFile &image, const ComponentRecord &component,
+                                    const QString &name)
+{
+    const u_int32_t length = component.dataLength();
+    if (length == 0)
+        return true;
+    if (!loadData(image, component.fileOffset, length, name))
+        return false;
+    Sha256 sha;
+    sha.addData(checkedBuffer.get(), length);
+    if (sha.result() != checkedHashes.value(component.fileOffset)) {
+        checkedOffset.reset();
+        emit updateStatusText(changedText);
         return false;
     }
     return true;
+}
+
+// The checked bytes of the component's data, once the image has been read again and found to
+// hold them still; null when it does not. An operation called on its own, without a checked
+// copy, takes its first read as one.
+const char *UpdaterThread::checkedData(QFile &image, u_int32_t fileOffset, u_int32_t address,
+                                       u_int32_t length)
+{
+    if (!checkedOffset || *checkedOffset != fileOffset)
+        return loadData(image, fileOffset, length, QStringLiteral("0x") + hex(address))
+                   ? checkedBuffer.get()
+                   : nullptr;
+    QByteArray block(int(std::min(length, compareBlockSize)), Qt::Uninitialized);
+    const bool sought = image.seek(qint64(fileOffset) + ImageFormat::headerSize);
+    for (u_int32_t done = 0; done < length;) {
+        const u_int32_t count = std::min(length - done, compareBlockSize);
+        if (!sought || image.read(block.data(), count) != qint64(count)) {
+            emit updateStatusText(imageReadError(filename, dataReadProblem(image)));
+            return nullptr;
+        }
+        if (std::memcmp(block.constData(), checkedBuffer.get() + done, count) != 0) {
+            emit updateStatusText(changedText);
+            return nullptr;
+        }
+        done += count;
+    }
+    return checkedBuffer.get();
 }
 
 // Every transfer after a failed seek would land at a wrong place: the component fails instead.
@@ -253,10 +300,9 @@ int UpdaterThread::writeToFlash(int fd, QFile &file, u_int32_t fileOffset, u_int
         return 0;
     if (length > largestComponentData)
         return -1;
-    const std::unique_ptr<char[]> buffer = allocateComponentBuffer();
-    if (!allocated(buffer.get()) || !readImage(file, fileOffset, length, buffer.get()))
+    const char *const data = checkedData(file, fileOffset, address, length);
+    if (!data)
         return -1;
-    const char *const data = buffer.get();
     FlashNode node(fd);
     const bool written =
         transferBlocks(fd, address, length, 1, tr("Writing to Flash memory at 0x%1"),
@@ -266,7 +312,8 @@ int UpdaterThread::writeToFlash(int fd, QFile &file, u_int32_t fileOffset, u_int
     return written ? 0 : -1;
 }
 
-// The image is read once per call, and every pass compares with those bytes.
+// The image is read once per call and must still hold the checked bytes, which every pass
+// compares with.
 int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_int32_t address,
                                    u_int32_t length)
 {
@@ -275,14 +322,13 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
         return 0;
     if (length > largestComponentData)
         return -1;
-    const std::unique_ptr<char[]> fileBuffer = allocateComponentBuffer();
+    const char *const image = checkedData(file, fileOffset, address, length);
+    if (!image)
+        return -1;
     const std::unique_ptr<char[]> flashBuffer = allocateComponentBuffer();
-    if (!allocated(fileBuffer.get()) || !allocated(flashBuffer.get()))
+    if (!allocated(flashBuffer.get()))
         return -1;
-    char *const image = fileBuffer.get();
     char *const flash = flashBuffer.get();
-    if (!readImage(file, fileOffset, length, image))
-        return -1;
     FlashNode node(fd);
     // The last unit holds the 1 to 3 bytes of a length that is not a multiple of 4.
     const u_int32_t words = (length + 3) / 4;
@@ -416,13 +462,13 @@ void UpdaterThread::run()
         return end(UpdateOutcome::Refused,
                    tr("The update image changed after it was shown. Check it and "
                       "press Update again."));
-    // The bytes that will be written, their checksums, hash and signature, in one read.
+    // The bytes that will be written, their hashes and signatures, in one read.
     ImageDigest digest(filename, components);
     digest.setExpectedSha256(expectedSha256);
     digest.setOwnCopy(ownCopy);
     if (!digest.read(image))
         return end(UpdateOutcome::Refused, digest.refusal());
-    checksums = digest.checksums();
+    checkedHashes = digest.componentHashes();
     // The record and the copies decide what is written back one day: a folder that anyone
     // else could change is not used, and then nothing is done.
     const StateFolder folder;
@@ -449,6 +495,8 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
                            const StateFolder &folder)
 {
     unlockFlash(fd);
+    // Under the lock no other run is saving a file: a hidden one is what a killed run left.
+    folder.removeLeftovers();
     // Read under the lock: no other update can change it from here on.
     FlashJournal journal = FlashJournal::load(folder);
     // A damaged record tells no pages: every page of this update counts as not at risk yet.
@@ -630,6 +678,8 @@ bool UpdaterThread::updateComponents(int fd, QFile &image, const QList<Component
         const u_int32_t length = c.dataLength();
         componentShare = shares.at(i);
         current = i + 1;
+        if (!takeCheckedData(image, c, UpdateVerdict::componentAt(components, current)))
+            return false;
         currentStage = Stage::Erasing;
         emit updateStatusText(tr("Started erasing Flash memory..."));
         if (eraseFlash(fd, c.flashAddress, length) < 0 ||
