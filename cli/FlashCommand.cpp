@@ -235,7 +235,7 @@ void FlashCommand::list(const QString &image, const QList<ComponentRecord> &comp
     QList<QStringList> rows{{tr("Name"), tr("Version"), tr("Address"), tr("Size"), tr("Min HW")}};
     for (const ComponentRecord &c : components) {
         rows.append({componentName(c), componentVersionText(c.version), addressText(c.flashAddress),
-                     QString::number(c.size), QString::number(c.minHW)});
+                     QLocale().toString(c.size), QString::number(c.minHW)});
         console.report(QString(), QStringLiteral("component"),
                        {{QStringLiteral("name"), componentName(c)},
                         {QStringLiteral("version"), rows.last().at(1)},

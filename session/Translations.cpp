@@ -16,6 +16,9 @@ void Translations::install()
 {
     QCoreApplication *application = QCoreApplication::instance();
     const QLocale locale = QLocale::system();
+    // Without a locale the numbers stay as the tool has always written them, without separators.
+    if (locale.language() == QLocale::C)
+        QLocale::setDefault(QLocale::c());
     const struct
     {
         const char *name;

@@ -10,6 +10,7 @@ class Translations
 public:
     static QString folder();
     // Installs both catalogues for QLocale::system() on the running application. Without a
-    // catalogue for that language the texts stay as written, in English.
+    // catalogue for that language the texts stay as written, in English; without a locale
+    // (LANG=C) numbers are also written as before, without group separators.
     static void install();
 };

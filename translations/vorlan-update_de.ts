@@ -1039,11 +1039,11 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     </message>
     <message>
         <source>Done updating, but the flash still does not hold a complete image %1. Update again before restarting the computer.</source>
-        <translation>Fertig: Die Aktualisierung ist abgeschlossen, aber der Flash-Speicher enthält noch immer kein vollständiges Abbild, %1. Aktualisieren Sie erneut, bevor Sie den Computer neu starten.</translation>
+        <translation>Fertig, aber der Flash-Speicher enthält noch immer kein vollständiges Abbild, %1. Aktualisieren Sie erneut, bevor Sie den Computer neu starten.</translation>
     </message>
     <message>
         <source>Done updating. It is now safe to restart the computer.</source>
-        <translation>Fertig: Die Aktualisierung ist abgeschlossen. Der Computer kann jetzt gefahrlos neu gestartet werden.</translation>
+        <translation>Fertig. Der Computer kann jetzt gefahrlos neu gestartet werden.</translation>
     </message>
     <message>
         <source>Saving a copy of the flash to %1...</source>

@@ -8,6 +8,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QLocale>
 
 ImageInfoDialog::ImageInfoDialog(QWidget *parent) : QDialog(parent), ui(new Ui::ImageInfoDialog)
 {
@@ -68,7 +69,7 @@ void ImageInfoDialog::listComponents()
         item->setFields(visibleText(componentName(record)), componentVersionText(record.version),
                         QString::number(record.minHW),
                         QStringLiteral("0x") + QString::number(record.flashAddress, 16),
-                        QString::number(record.size));
+                        QLocale().toString(record.size));
         ui->listWidget->setItemWidget(row, item);
     }
 }
