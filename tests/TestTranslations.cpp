@@ -15,6 +15,10 @@ namespace {
 const QByteArray german = "de_DE.UTF-8";
 const QByteArray plain = "C";
 
+const QList<ImageComponent> components{{"BOOT", 0, 0x40000, 0, componentData(70000)},
+                                       {"KERN", 0, 0x100000, 0, componentData(200000, 2)}};
+const QList<ImageComponent> offPage{{"U", 0, 0x10000, 0, componentData(100)}};
+
 struct Output
 {
     int exitCode;
@@ -64,6 +68,25 @@ Output runFlash(const QByteArray &locale, const QStringList &arguments,
             QString::fromUtf8(output + tool.readAll())};
 }
 
+// Runs vorlan-flash under the locale on a simulated device of its own, with an image of two
+// components for %1 and one that an update refuses for %2; the device's folder is %D/ and the
+// image %1 in what it shows.
+Output runOnDevice(const QByteArray &locale, const QStringList &arguments,
+                   const QByteArray &eraseFail, const QByteArray &answer = {})
+{
+    SimulatedDevice device;
+    if (!eraseFail.isEmpty())
+        device.set("ERASE_FAIL", eraseFail);
+    const QString image = device.makeImage(components);
+    const QString refused = device.makeImage(offPage, "u.tarnru");
+    QStringList words;
+    for (const QString &word : arguments)
+        words << QString(word).replace("%1", image).replace("%2", refused);
+    Output output = runFlash(locale, words, answer);
+    output.text.replace(image, "%1").replace(device.path(QString()), "%D/");
+    return output;
+}
+
 // The lines of prose (two words in a row); names, paths and numbers alone are the same in
 // every language.
 QStringList proseLines(const QString &output)
@@ -77,10 +100,6 @@ bool xdo(const QStringList &arguments)
 {
     return QProcess::execute("timeout", QStringList{"20", "xdotool"} + arguments) == 0;
 }
-
-const QList<ImageComponent> components{{"BOOT", 0, 0x40000, 0, componentData(70000)},
-                                       {"KERN", 0, 0x100000, 0, componentData(200000, 2)}};
-const QList<ImageComponent> offPage{{"U", 0, 0x10000, 0, componentData(100)}};
 
 } // namespace
 
@@ -146,18 +165,9 @@ void TestTranslations::commandLine()
     QFETCH(QStringList, shown);
     Output outputs[2];
     for (const QByteArray &locale : {plain, german}) {
-        SimulatedDevice device;
-        if (!eraseFail.isEmpty())
-            device.set("ERASE_FAIL", eraseFail);
-        const QString image = device.makeImage(components);
-        const QString refused = device.makeImage(offPage, "u.tarnru");
-        QStringList words;
-        for (const QString &word : arguments)
-            words << QString(word).replace("%1", image).replace("%2", refused);
         const QByteArray answer = locale == german ? "j" : "y";
         Output &output = outputs[locale == german];
-        output = runFlash(locale, words, asked ? answer : QByteArray());
-        output.text.replace(image, "%1");
+        output = runOnDevice(locale, arguments, eraseFail, asked ? answer : QByteArray());
         QCOMPARE(output.exitCode, exitCode);
     }
     for (const QString &text : shown)
@@ -174,7 +184,7 @@ void TestTranslations::jsonInEveryLocale_data()
     QTest::newRow("failed update")
         << QStringList{"--json", "update", "%1", "--yes"} << QByteArray("0x100000:1");
     QTest::newRow("refused image") << QStringList{"--json", "info", "%2"} << QByteArray();
-    QTest::newRow("copies") << QStringList{"--json", "copies"} << QByteArray();
+    QTest::newRow("verify") << QStringList{"--json", "verify", "%1"} << QByteArray();
     QTest::newRow("versions") << QStringList{"--json", "versions"} << QByteArray();
 }
 
@@ -185,19 +195,10 @@ void TestTranslations::jsonInEveryLocale()
     QFETCH(QByteArray, eraseFail);
     QString outputs[2];
     for (const QByteArray &locale : {plain, german}) {
-        SimulatedDevice device;
-        if (!eraseFail.isEmpty())
-            device.set("ERASE_FAIL", eraseFail);
-        const QString image = device.makeImage(components);
-        const QString refused = device.makeImage(offPage, "u.tarnru");
-        QStringList words;
-        for (const QString &word : arguments)
-            words << QString(word).replace("%1", image).replace("%2", refused);
         QString &output = outputs[locale == german];
-        output = runFlash(locale, words).text;
-        // The folder of each run, the second of its copy and the pace of its progress differ.
-        output.replace(device.path(QString()), "%D/")
-            .remove(QRegularExpression(QStringLiteral("[^\n]*\"progress\"[^\n]*\n")))
+        output = runOnDevice(locale, arguments, eraseFail).text;
+        // The second of a run's copy and the pace of its progress differ.
+        output.remove(QRegularExpression(QStringLiteral("[^\n]*\"progress\"[^\n]*\n")))
             .replace(QRegularExpression(QStringLiteral("flash-[0-9-]+\\.tarnru")), "%C");
     }
     QVERIFY(outputs[0].contains("\"event\""));
