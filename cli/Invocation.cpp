@@ -60,38 +60,38 @@ Invocation Invocation::parse(const QStringList &arguments)
             found = &command;
     }
     if (!found) {
-        invocation.error = name.isEmpty() ? QStringLiteral("No command given.")
-                                          : QStringLiteral("Unknown command \"%1\".").arg(name);
+        invocation.error =
+            name.isEmpty() ? tr("No command given.") : tr("Unknown command \"%1\".").arg(name);
         return invocation;
     }
     invocation.command = found->command;
     invocation.path = words.value(1);
     const int paths = words.size() - 1;
     if (paths < found->fewest || paths > found->most)
-        invocation.error = QStringLiteral("Wrong number of arguments for %1.").arg(name);
+        invocation.error = tr("Wrong number of arguments for %1.").arg(name);
     else if (invocation.yes && found->command != Update && found->command != Restore)
-        invocation.error = QStringLiteral("--yes applies to update and restore only.");
+        invocation.error = tr("--yes applies to update and restore only.");
     else if (invocation.noCopy && found->command != Update)
-        invocation.error = QStringLiteral("--no-copy applies to update only.");
+        invocation.error = tr("--no-copy applies to update only.");
     else if (invocation.ifNeeded && found->command != Update)
-        invocation.error = QStringLiteral("--if-needed applies to update only.");
+        invocation.error = tr("--if-needed applies to update only.");
     else if (parser.isSet(sha256) && found->command != Update && found->command != Info &&
              found->command != Verify)
-        invocation.error = QStringLiteral("--sha256 applies to info, update and verify only.");
+        invocation.error = tr("--sha256 applies to info, update and verify only.");
     else if (parser.isSet(sha256) &&
              (invocation.sha256.size() != 64 ||
               QByteArray::fromHex(invocation.sha256).toHex() != invocation.sha256.toLower()))
-        invocation.error = QStringLiteral("--sha256 takes the 64 hexadecimal digits of a SHA-256.");
+        invocation.error = tr("--sha256 takes the 64 hexadecimal digits of a SHA-256.");
     else if (parser.isSet(count) && found->command != History)
-        invocation.error = QStringLiteral("-n applies to history only.");
+        invocation.error = tr("-n applies to history only.");
     else if (!whole || (parser.isSet(count) && invocation.count < 1))
-        invocation.error = QStringLiteral("-n takes a number of entries, 1 or more.");
+        invocation.error = tr("-n takes a number of entries, 1 or more.");
     return invocation;
 }
 
 QString Invocation::usage()
 {
-    return QStringLiteral(
+    return tr(
         "Usage: vorlan-flash [--json] COMMAND [ARGUMENTS]\n"
         "Updates the flash memory of a VORLAN system through the VORLAN kernel driver.\n"
         "\n"

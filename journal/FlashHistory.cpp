@@ -87,10 +87,7 @@ bool readTail(int fd, qint64 size, qint64 limit, QByteArray *content)
 
 QString fileProblem(const StateFolder &folder, int error)
 {
-    const QString path = FlashHistory::path(folder);
-    return error == ELOOP    ? QStringLiteral("%1 is a symbolic link").arg(path)
-           : error == EINVAL ? QStringLiteral("%1 is not a regular file").arg(path)
-                             : QStringLiteral("%1: %2").arg(path, systemErrorText(error));
+    return folder.openProblem(StateFolder::Top, QLatin1String(FlashHistory::fileName), error);
 }
 
 QByteArray line(const FlashHistory::Entry &entry)
@@ -126,7 +123,7 @@ int openLocked(const StateFolder &folder, QString *reason)
     for (int attempt = 0; attempt < 8; ++attempt) {
         const int fd =
             openat(folder.descriptor(StateFolder::Top), name.constData(),
-                   O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+                   O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0660);
         if (fd < 0) {
             *reason = fileProblem(folder, errno);
             return -1;
@@ -137,9 +134,9 @@ int openLocked(const StateFolder &folder, QString *reason)
             *reason = fileProblem(folder, EINVAL);
             return -1;
         }
-        // Who ran what is the user's alone, as the record and the copies are.
-        if ((opened.st_mode & 077) != 0)
-            fchmod(fd, 0600);
+        // Who ran what is for those who may use the folder, as the record and the copies are.
+        if ((opened.st_mode & 007) != 0)
+            fchmod(fd, opened.st_mode & 0770);
         if (flock(fd, LOCK_EX) == 0 &&
             fstatat(folder.descriptor(StateFolder::Top), name.constData(), &named,
                     AT_SYMLINK_NOFOLLOW) == 0 &&

@@ -82,7 +82,7 @@ QByteArray runTool(const QStringList &arguments, const Settings &settings, bool 
         environment.remove("LD_PRELOAD");
         words = QStringList{"-m", "sh", "-c",
                             "mount -t tmpfs -o size=" + disk +
-                                "k,mode=0700 tmpfs \"$XDG_STATE_HOME\" && exec env "
+                                "k,mode=0700 tmpfs \"$VORLAN_UPDATE_STATEDIR\" && exec env "
                                 "LD_PRELOAD=\"$TOOL_PRELOAD\" \"$0\" \"$@\"",
                             program} +
                 words;
@@ -721,7 +721,7 @@ void TestCommandLine::history()
     }
     QFileInfo info(path);
     QVERIFY(info.size() <= FlashHistory::sizeLimit);
-    QCOMPARE(info.permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+    QCOMPARE(info.permissions() & (QFile::ReadOther | QFile::WriteOther), QFile::Permissions());
     QFETCH(QStringList, newest);
     QStringList found;
     for (const QJsonObject &entry : entries.mid(0, newest.size()))

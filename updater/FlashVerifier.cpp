@@ -5,10 +5,12 @@
 #include "ImageChecks.h"
 #include "ImageDigest.h"
 #include "ImageReader.h"
+#include "Sha256.h"
 #include "UpdateVerdict.h"
 #include "VorlanDriver.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QFile>
 
 #include <algorithm>
@@ -57,38 +59,41 @@ FlashVerifier::Result FlashVerifier::verify(const QString &filename, const QByte
     case FlashNode::Claim::Refused:
         return end(Refused, trouble);
     }
-    FlashHistory::Entry entry = FlashHistory::Entry::begin(QStringLiteral("verify"), frontEnd);
-    entry.setImage(filename, components, imageSha256, signature);
-    Result result = Matches;
-    QString cause;
-    for (const ComponentRecord &component : components) {
-        compared.append({component, -1});
-        if (!compare(node, image, compared.last())) {
+    history = FlashHistory::Entry::begin(QStringLiteral("verify"), frontEnd);
+    history.setImage(filename, components, imageSha256, signature);
+    for (int i = 0; i < components.size(); ++i) {
+        compared.append({components.at(i), -1});
+        const Read read = compare(node, image, compared.last());
+        if (read != Read::Checked) {
             compared.clear();
-            result = Refused;
-            cause = imageReadError(filename, image.error() == QFileDevice::NoError
-                                                 ? QStringLiteral("a component's data is cut "
-                                                                  "short")
-                                                 : image.errorString());
-            break;
+            if (read == Read::Changed)
+                return end(Refused, QCoreApplication::translate("FlashVerifier",
+                                                                "The update image changed after "
+                                                                "it was checked: %1.")
+                                        .arg(UpdateVerdict::componentAt(components, i + 1)));
+            return end(Refused, imageReadError(filename, image.error() == QFileDevice::NoError
+                                                             ? tr("a component's "
+                                                                  "data is cut short")
+                                                             : image.errorString()));
         }
     }
-    if (result != Refused)
-        result = differing() == 0 ? Matches : Differs;
-    end(result, cause);
-    entry.ended = QDateTime::currentDateTimeUtc();
-    entry.outcome = result == Matches   ? QStringLiteral("matches")
-                    : result == Differs ? QStringLiteral("differs")
-                                        : QStringLiteral("unchanged");
-    entry.verdict = text();
-    FlashHistory::record(entry);
-    return result;
+    return end(differing() == 0 ? Matches : Differs, QString());
 }
 
+// A comparison that opened the flash ends in the history.
 FlashVerifier::Result FlashVerifier::end(Result result, const QString &problem)
 {
     outcome = result;
     why = problem;
+    if (!history.id.isEmpty()) {
+        history.ended = QDateTime::currentDateTimeUtc();
+        history.outcome = result == Matches   ? QStringLiteral("matches")
+                          : result == Differs ? QStringLiteral("differs")
+                                              : QStringLiteral("unchanged");
+        history.verdict = text();
+        FlashHistory::record(history);
+        history = FlashHistory::Entry();
+    }
     return result;
 }
 
@@ -105,37 +110,42 @@ QString FlashVerifier::checkImage(QFile &image, const QString &filename,
     const bool passed = digest.read(image);
     imageSha256 = digest.sha256();
     signature = digest.signature();
-    return passed ? QString() : digest.refusal();
+    if (!passed)
+        return digest.refusal();
+    checkedHashes = digest.componentHashes();
+    return QString();
 }
 
 // A page of the image at a time against the same bytes of the flash, up to the first that
-// differs. Returns false when the image did not deliver the component's data.
-bool FlashVerifier::compare(FlashNode &node, QFile &image, Comparison &comparison)
+// differs. A flash that holds every byte counts only when those bytes are the ones checked.
+FlashVerifier::Read FlashVerifier::compare(FlashNode &node, QFile &image, Comparison &comparison)
 {
     const ComponentRecord &c = comparison.component;
     if (!image.seek(qint64(c.fileOffset) + ImageFormat::headerSize))
-        return false;
+        return Read::Short;
+    Sha256 sha;
     QByteArray expected(int(flashPageSize), Qt::Uninitialized);
     QByteArray found(int(flashPageSize), Qt::Uninitialized);
     if (!node.seek(c.flashAddress)) {
         comparison.firstDifference = c.flashAddress;
-        return true;
+        return Read::Checked;
     }
     for (u_int32_t done = 0; done < c.dataLength();) {
         const u_int32_t count = std::min(c.dataLength() - done, flashPageSize);
         if (image.read(expected.data(), count) != qint64(count))
-            return false;
+            return Read::Short;
+        sha.addData(expected.constData(), count);
         const u_int32_t arrived = readFlash(node, found.data(), count);
         const char *first = expected.constData();
         // The whole page at once first: only a page that differs is searched byte by byte.
         if (arrived != count || std::memcmp(first, found.constData(), count) != 0) {
             const char *mismatch = std::mismatch(first, first + arrived, found.constData()).first;
             comparison.firstDifference = qint64(c.flashAddress) + done + (mismatch - first);
-            return true;
+            return Read::Checked;
         }
         done += count;
     }
-    return true;
+    return sha.result() == checkedHashes.value(c.fileOffset) ? Read::Checked : Read::Changed;
 }
 
 int FlashVerifier::differing() const
@@ -157,7 +167,7 @@ QString FlashVerifier::text() const
 {
     switch (outcome) {
     case Matches:
-        return QStringLiteral("The flash holds this image: every component matches.");
+        return tr("The flash holds this image: every component matches.");
     case Differs: {
         const int first = firstDiffering();
         QList<ComponentRecord> components;
@@ -165,20 +175,20 @@ QString FlashVerifier::text() const
             components.append(c.component);
         const QString which = UpdateVerdict::componentAt(components, first + 1);
         const int n = differing();
-        return n == 1 ? QStringLiteral("The flash does not hold this image: component %1 "
-                                       "differs.")
+        return n == 1 ? tr("The flash does not hold this image: component %1 "
+                           "differs.")
                             .arg(which)
-                      : QStringLiteral("The flash does not hold this image: %1 of %2 components "
-                                       "differ, the first of them %3.")
+                      : tr("The flash does not hold this image: %1 of %2 components "
+                           "differ, the first of them %3.")
                             .arg(n)
                             .arg(compared.size())
                             .arg(which);
     }
     case Busy:
-        return QStringLiteral("The flash was not compared with this image: another program is "
-                              "updating it. Do not restart the computer before that program has "
-                              "finished.");
+        return tr("The flash was not compared with this image: another program is "
+                  "updating it. Do not restart the computer before that program has "
+                  "finished.");
     default:
-        return QStringLiteral("The flash was not compared with this image.");
+        return tr("The flash was not compared with this image.");
     }
 }

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "ComponentRecord.h"
+#include "FlashHistory.h"
 #include "SignatureResult.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -17,6 +20,8 @@ class QFile;
 // descriptor. A comparison that opened the flash goes into the history of the flash.
 class FlashVerifier
 {
+    Q_DECLARE_TR_FUNCTIONS(FlashVerifier)
+
 public:
     // The front end names itself for the history.
     explicit FlashVerifier(const QString &frontEnd) : frontEnd(frontEnd) {}
@@ -54,12 +59,20 @@ public:
 private:
     Result end(Result result, const QString &problem);
     QString checkImage(QFile &image, const QString &filename, QList<ComponentRecord> &components);
-    bool compare(FlashNode &node, QFile &image, Comparison &comparison);
+    enum class Read
+    {
+        Checked, // the image gave the checked bytes, or the flash differs before their end
+        Short,   // the image did not deliver the component's data
+        Changed  // the image no longer holds the checked bytes
+    };
+    Read compare(FlashNode &node, QFile &image, Comparison &comparison);
 
     QString frontEnd;
     QByteArray expectedSha256;
-    QByteArray imageSha256; // once the image was read
+    QHash<u_int32_t, QByteArray> checkedHashes; // each component's SHA-256, by file offset
+    QByteArray imageSha256;                     // once the image was read
     SignatureResult signature;
+    FlashHistory::Entry history; // of the comparison, once it opened the flash
     Result outcome = Refused;
     QString why;
     QList<Comparison> compared;
