@@ -92,8 +92,7 @@ FlashJournal FlashJournal::load(const StateFolder &folder)
     }
     const QStringList kept = keptDamaged(folder);
     if (!journal.damaged() && !kept.isEmpty())
-        journal.damage = QCoreApplication::translate("FlashJournal", "kept as %1")
-                             .arg(folder.path() + QLatin1Char('/') + kept.first());
+        journal.damage = tr("kept as %1").arg(folder.path() + QLatin1Char('/') + kept.first());
     return journal;
 }
 
@@ -123,9 +122,8 @@ bool FlashJournal::setAsideDamaged(const StateFolder &folder, QString *reason)
         kept = stem + QStringLiteral("-%1.json").arg(n);
     if (folder.rename(StateFolder::Top, QLatin1String(fileName), kept))
         return true;
-    *reason =
-        QCoreApplication::translate("FlashJournal", "the damaged record %1 cannot be set aside: %2")
-            .arg(journal.damage, systemErrorText(errno));
+    *reason = tr("the damaged record %1 cannot be set aside: %2")
+                  .arg(journal.damage, systemErrorText(errno));
     return false;
 }
 
@@ -206,7 +204,7 @@ bool FlashJournal::save(const StateFolder &folder, QString *reason) const
     if (pages.isEmpty()) {
         if (folder.remove(StateFolder::Top, QLatin1String(fileName)))
             return true;
-        *reason = QStringLiteral("it cannot be removed from %1").arg(folder.path());
+        *reason = tr("it cannot be removed from %1").arg(folder.path());
         return false;
     }
     QJsonArray copyList;
@@ -311,60 +309,49 @@ void FlashJournal::takeOff(const QList<u_int32_t> &addresses)
 
 QString FlashJournal::describe() const
 {
-    const QString name =
-        image.isEmpty() ? QCoreApplication::translate("FlashJournal", "an unknown image") : image;
-    const QString when = started.isValid()
-                             ? started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                             : QCoreApplication::translate("FlashJournal", "at an unknown time");
+    const QString name = image.isEmpty() ? tr("an unknown image") : image;
+    const QString when =
+        started.isValid() ? FlashCopies::timeText(started) : tr("at an unknown time");
     if (updates > 1)
-        return QCoreApplication::translate("FlashJournal",
-                                           "the first of %n unfinished updates (%1, started %2)",
-                                           nullptr, updates)
+        return tr("the first of %n unfinished updates (%1, started %2)", nullptr, updates)
             .arg(name, when);
-    return QCoreApplication::translate("FlashJournal", "the last update (%1, started %2)")
-        .arg(name, when);
+    return tr("the last update (%1, started %2)").arg(name, when);
 }
 
 QString FlashJournal::warning(const QString &copiesFolder) const
 {
     if (damaged())
-        return QCoreApplication::translate(
-                   "FlashJournal",
-                   "The record of an earlier update is damaged (%1), so the tool cannot tell "
-                   "whether pages of the flash are at risk. Put back a copy of the flash that you "
-                   "choose, or update with a complete image and check it with vorlan-flash "
-                   "verify, before restarting the computer.")
+        return tr("The record of an earlier update is damaged (%1), so the tool cannot tell "
+                  "whether pages of the flash are at risk. Put back a copy of the flash that you "
+                  "choose, or update with a complete image and check it with vorlan-flash "
+                  "verify, before restarting the computer.")
             .arg(damage);
     if (updatingElsewhere())
-        return QStringLiteral("Another program is updating the flash now (process %1). Do not "
-                              "restart the computer before it has finished.")
+        return tr("Another program is updating the flash now (process %1). Do not "
+                  "restart the computer before it has finished.")
             .arg(process.pid);
-    QString text = describe();
+    QString text = tr("%1 did not finish: the flash may not hold a complete image. Update again, "
+                      "or put back the pages that it left at risk as they were, before "
+                      "restarting the computer.")
+                       .arg(describe());
     text[0] = text.at(0).toUpper();
-    text += QCoreApplication::translate(
-        "FlashJournal", " did not finish: the flash may not hold a complete image. Update again, "
-                        "or put back the pages that it left at risk as they were, before "
-                        "restarting the computer.");
     const QString back = wayBack(copiesFolder);
     if (back == copiesFolder)
-        text += QStringLiteral(" Copies of the flash as it was before are in %1.").arg(back);
+        text += tr(" Copies of the flash as it was before are in %1.").arg(back);
     else if (!back.isEmpty())
-        text += QStringLiteral(" A copy of the flash as it was before is in %1.").arg(back);
+        text += tr(" A copy of the flash as it was before is in %1.").arg(back);
     if (!pagesWithoutCopy().isEmpty())
-        text += QStringLiteral(" No copy holds the flash at %1.").arg(withoutCopyText());
+        text += tr(" No copy holds the flash at %1.").arg(withoutCopyText());
     return text;
 }
 
 QString FlashJournal::since() const
 {
     if (damaged())
-        return QCoreApplication::translate("FlashJournal",
-                                           "since the record of an earlier update was found "
-                                           "damaged (%1)")
-            .arg(damage);
+        return tr("since the record of an earlier update was found damaged (%1)").arg(damage);
     if (!failure.isEmpty())
-        return QStringLiteral("since the update that failed at component ") + failure;
-    return QStringLiteral("since ") + describe() + QStringLiteral(" did not finish");
+        return tr("since the update that failed at component %1").arg(failure);
+    return tr("since %1 did not finish").arg(describe());
 }
 
 QString FlashJournal::wayBack(const QString &copiesFolder) const
@@ -397,7 +384,8 @@ QString FlashJournal::runsText(const QList<u_int32_t> &pages)
         int j = i;
         while (j + 1 < pages.size() && quint64(pages[j + 1]) == quint64(pages[j]) + flashPageSize)
             ++j;
-        runs << hex(pages[i]) + QStringLiteral(" to ") + hex(pages[j] + flashPageSize - 1);
+        runs << tr("%1 to %2", "a run of flash addresses")
+                    .arg(hex(pages[i]), hex(pages[j] + flashPageSize - 1));
         i = j + 1;
     }
     return runs.join(QStringLiteral(", "));

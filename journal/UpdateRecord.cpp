@@ -161,15 +161,14 @@ UpdateRecord::Begun UpdateRecord::saveCopy(const QList<ComponentRecord> &compone
     std::optional<u_int32_t> unread;
     QString problem;
     if (blocks.size() > ImageFormat::componentLimit) {
-        problem =
-            QStringLiteral("its pages lie in more than %1 pieces").arg(ImageFormat::componentLimit);
+        problem = tr("its pages lie in more than %1 pieces").arg(ImageFormat::componentLimit);
     } else if (!file.open()) {
         problem = file.errorString();
     } else if (!copyPages(blocks, file, &unread)) {
         if (unread) {
-            trouble = QStringLiteral("Error reading Flash memory at 0x%1 for a copy. The flash "
-                                     "was not changed.")
-                          .arg(hex(*unread));
+            trouble =
+                tr("Error reading Flash memory at 0x%1 for a copy. The flash was not changed.")
+                    .arg(hex(*unread));
             return Begun::FlashUnreadable;
         }
         problem = file.errorString();
@@ -177,10 +176,10 @@ UpdateRecord::Begun UpdateRecord::saveCopy(const QList<ComponentRecord> &compone
         problem = file.errorString();
     } else if (!FlashCopies::unchanged(folder, name, file.size(), file.sha256(), &problem)) {
         // Only a copy that reads back as written may let the erase begin.
-        problem = QStringLiteral("it reads back otherwise than it was written");
+        problem = tr("it reads back otherwise than it was written");
     }
     if (!problem.isEmpty()) {
-        trouble = QStringLiteral("No copy of the flash could be saved: %1.").arg(problem);
+        trouble = tr("No copy of the flash could be saved: %1.").arg(problem);
         return Begun::CopyNotSaved;
     }
     *saved = {name, file.size(), file.sha256()};

@@ -4,6 +4,7 @@
 #include "FlashJournal.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -21,6 +22,8 @@ class StateFolder;
 // flash: nothing of the record is written while it does.
 class UpdateRecord
 {
+    Q_DECLARE_TR_FUNCTIONS(UpdateRecord)
+
 public:
     enum class Begun
     {

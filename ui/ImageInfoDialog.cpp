@@ -8,6 +8,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QLocale>
 
 ImageInfoDialog::ImageInfoDialog(QWidget *parent) : QDialog(parent), ui(new Ui::ImageInfoDialog)
 {
@@ -59,7 +60,7 @@ void ImageInfoDialog::listComponents()
                                           ? QStringLiteral("QLabel { color: #006400; }")
                                           : QString());
     if (!listedSha256.isEmpty())
-        ui->sha256Label->setText(QStringLiteral("SHA-256: ") + QString::fromLatin1(listedSha256));
+        ui->sha256Label->setText(tr("SHA-256: %1").arg(QString::fromLatin1(listedSha256)));
     for (const ComponentRecord &record : qAsConst(listed)) {
         auto *row = new QListWidgetItem(nullptr, QListWidgetItem::Type);
         row->setSizeHint(QSize(465, 128));
@@ -68,7 +69,7 @@ void ImageInfoDialog::listComponents()
         item->setFields(visibleText(componentName(record)), componentVersionText(record.version),
                         QString::number(record.minHW),
                         QStringLiteral("0x") + QString::number(record.flashAddress, 16),
-                        QString::number(record.size));
+                        QLocale().toString(record.size));
         ui->listWidget->setItemWidget(row, item);
     }
 }

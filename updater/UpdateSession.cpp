@@ -87,13 +87,13 @@ QString UpdateSession::question() const
 {
     switch (nextStep()) {
     case NextStep::UpdateWithoutCopy:
-        return updateVerdict->outcome().status + QStringLiteral(" Update without a copy?");
+        return tr("%1 Update without a copy?").arg(updateVerdict->outcome().status);
     case NextStep::PutBack:
         if (started && last.putBack)
             return tr("Try again to put back the pages at risk as they were before?");
-        return started ? QStringLiteral("Put back the flash as it was before this update?")
-                       : QStringLiteral("Put back the flash as it was before the update that "
-                                        "did not finish?");
+        return started ? tr("Put back the flash as it was before this update?")
+                       : tr("Put back the flash as it was before the update that "
+                            "did not finish?");
     default:
         return QString();
     }

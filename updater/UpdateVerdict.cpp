@@ -20,9 +20,6 @@ bool printable(const QString &name)
     });
 }
 
-const QString notBeforeDone =
-    QStringLiteral("do not restart the computer before an update has ended with \"Done\".");
-
 } // namespace
 
 UpdateVerdict::UpdateVerdict(QObject *parent) : QObject(parent) {}
@@ -147,10 +144,9 @@ QString UpdateVerdict::describe() const
                   .arg(damage);
     switch (last.result) {
     case UpdateOutcome::Written: {
-        QString text = components.size() == 1
-                           ? QStringLiteral("The component was written and verified.")
-                           : QStringLiteral("All %1 components were written and verified.")
-                                 .arg(components.size());
+        QString text = components.size() == 1 ? tr("The component was written and verified.")
+                                              : tr("All %n components were written and verified.",
+                                                   nullptr, components.size());
         if (!last.recordProblem.isEmpty())
             return text +
                    tr(" The flash holds this image, but the record of the pages at risk could "
@@ -170,28 +166,31 @@ QString UpdateVerdict::describe() const
     case UpdateOutcome::Failed:
         if (puttingBack)
             return tr("Putting the flash back failed at component %1. The flash at %2 is still "
-                      "at risk: ")
+                      "at risk: do not restart the computer before an update has ended with "
+                      "\"Done\".")
                        .arg(componentAt(components, last.failedComponent), atRisk) +
-                   notBeforeDone + wayBack() + damaged;
-        return QStringLiteral("Update failed at component %1. The flash does not hold this image: ")
+                   wayBack() + damaged;
+        return tr("Update failed at component %1. The flash does not hold this image: do not "
+                  "restart the computer before an update has ended with \"Done\".")
                    .arg(componentAt(components, last.failedComponent)) +
-               notBeforeDone + wayBack() + damaged;
+               wayBack() + damaged;
     case UpdateOutcome::Busy:
         if (updater > 0)
-            return QStringLiteral("Another program is updating the flash now (process %1). Do "
-                                  "not restart the computer before it has finished.")
+            return tr("Another program is updating the flash now (process %1). Do "
+                      "not restart the computer before it has finished.")
                 .arg(updater);
-        return QStringLiteral("Another program is updating the flash. Do not restart the "
-                              "computer before it has finished.");
+        return tr("Another program is updating the flash. Do not restart the "
+                  "computer before it has finished.");
     default:
         if (!incompleteSince.isEmpty())
-            return QStringLiteral("The flash was not changed by this update, and it still does "
-                                  "not hold a complete image %1: ")
+            return tr("The flash was not changed by this update, and it still does not hold a "
+                      "complete image %1: do not restart the computer before an update has ended "
+                      "with \"Done\".")
                        .arg(incompleteSince) +
-                   notBeforeDone + wayBack() + damaged;
+                   wayBack() + damaged;
         if (unknown || !damaged.isEmpty())
-            return QStringLiteral("The flash was not changed by this update.") + damaged;
-        return QStringLiteral("The flash was not changed. It is safe to restart the computer.");
+            return tr("The flash was not changed by this update.") + damaged;
+        return tr("The flash was not changed. It is safe to restart the computer.");
     }
 }
 
@@ -201,22 +200,25 @@ QString UpdateVerdict::wayBack() const
 {
     QString text;
     if (copies.endsWith(QLatin1String(".tarnru")))
-        text = QStringLiteral(" A copy of the flash as it was before is in %1.").arg(copies);
+        text = tr(" A copy of the flash as it was before is in %1.").arg(copies);
     else if (!copies.isEmpty())
-        text = QStringLiteral(" Copies of the flash as it was before are in %1.").arg(copies);
+        text = tr(" Copies of the flash as it was before are in %1.").arg(copies);
     if (!withoutCopy.isEmpty())
-        text += QStringLiteral(" No copy holds the flash at %1.").arg(withoutCopy);
+        text += tr(" No copy holds the flash at %1.").arg(withoutCopy);
     return text;
 }
 
 QString UpdateVerdict::componentAt(const QList<ComponentRecord> &components, int k)
 {
-    const QString count = QStringLiteral("%1 of %2").arg(k).arg(components.size());
+    const QString count = tr("%1 of %2", "the place of a component among those of an image")
+                              .arg(k)
+                              .arg(components.size());
     if (k < 1 || k > components.size())
         return QStringLiteral("(%1)").arg(count);
     const ComponentRecord &failed = components.at(k - 1);
     const QString address = QStringLiteral("0x") + QString::number(failed.flashAddress, 16);
     const QString name = componentName(failed);
-    return printable(name) ? QStringLiteral("%1 (%2, at %3)").arg(name, count, address)
+    return printable(name) ? tr("%1 (%2, at %3)", "a component's name, place and address")
+                                 .arg(name, count, address)
                            : QStringLiteral("%1 (%2)").arg(address, count);
 }
