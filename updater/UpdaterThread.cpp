@@ -543,7 +543,7 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
     } unmark{journal, folder};
     if (!updateComponents(fd, image, components)) {
         if (first)
-            journal.failure = UpdateVerdict::componentAt(components, current);
+            journal.failure = UpdateVerdict::componentAt(components, current, false);
         return end(UpdateOutcome::Failed, QString());
     }
     image.close();
