@@ -896,7 +896,7 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     </message>
     <message>
         <source>its pages lie in more than %1 pieces</source>
-        <translation>seine Seiten liegen in mehr als %1 Stücken</translation>
+        <translation>ihre Seiten liegen in mehr als %1 Stücken</translation>
     </message>
     <message>
         <source>Error reading Flash memory at 0x%1 for a copy. The flash was not changed.</source>

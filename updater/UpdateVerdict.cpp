@@ -20,6 +20,13 @@ bool printable(const QString &name)
     });
 }
 
+// A text to translate and the translator's hint to it.
+struct Source
+{
+    const char *text;
+    const char *comment;
+};
+
 } // namespace
 
 UpdateVerdict::UpdateVerdict(QObject *parent) : QObject(parent) {}
@@ -208,17 +215,21 @@ QString UpdateVerdict::wayBack() const
     return text;
 }
 
-QString UpdateVerdict::componentAt(const QList<ComponentRecord> &components, int k)
+QString UpdateVerdict::componentAt(const QList<ComponentRecord> &components, int k, bool translated)
 {
-    const QString count = tr("%1 of %2", "the place of a component among those of an image")
-                              .arg(k)
-                              .arg(components.size());
+    static const Source place = QT_TRANSLATE_NOOP3(
+        "UpdateVerdict", "%1 of %2", "the place of a component among those of an image");
+    static const Source named = QT_TRANSLATE_NOOP3("UpdateVerdict", "%1 (%2, at %3)",
+                                                   "a component's name, place and address");
+    const auto text = [translated](const Source &source) {
+        return translated ? tr(source.text, source.comment) : QString::fromUtf8(source.text);
+    };
+    const QString count = text(place).arg(k).arg(components.size());
     if (k < 1 || k > components.size())
         return QStringLiteral("(%1)").arg(count);
     const ComponentRecord &failed = components.at(k - 1);
     const QString address = QStringLiteral("0x") + QString::number(failed.flashAddress, 16);
     const QString name = componentName(failed);
-    return printable(name) ? tr("%1 (%2, at %3)", "a component's name, place and address")
-                                 .arg(name, count, address)
+    return printable(name) ? text(named).arg(name, count, address)
                            : QStringLiteral("%1 (%2)").arg(address, count);
 }

@@ -512,7 +512,7 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
     }
     result.copyPath = record.copyPath();
     if (!updateComponents(fd, image, components)) {
-        record.failed(UpdateVerdict::componentAt(components, current));
+        record.failed(UpdateVerdict::componentAt(components, current, false));
         return end(UpdateOutcome::Failed, QString());
     }
     image.close();
