@@ -59,8 +59,10 @@ FlashVerifier::Result FlashVerifier::verify(const QString &filename, const QByte
     case FlashNode::Claim::Refused:
         return end(Refused, trouble);
     }
-    history = FlashHistory::Entry::begin(QStringLiteral("verify"), frontEnd);
-    history.setImage(filename, components, imageSha256, signature);
+    if (!frontEnd.isEmpty()) {
+        history = FlashHistory::Entry::begin(QStringLiteral("verify"), frontEnd);
+        history.setImage(filename, components, imageSha256, signature);
+    }
     for (int i = 0; i < components.size(); ++i) {
         compared.append({components.at(i), -1});
         const Read read = compare(node, image, compared.last());

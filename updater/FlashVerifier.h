@@ -23,8 +23,9 @@ class FlashVerifier
     Q_DECLARE_TR_FUNCTIONS(FlashVerifier)
 
 public:
-    // The front end names itself for the history.
-    explicit FlashVerifier(const QString &frontEnd) : frontEnd(frontEnd) {}
+    // The front end names itself for the history; a comparison without one, made on the way to
+    // a put-back, is part of that put-back and not an entry of its own.
+    explicit FlashVerifier(const QString &frontEnd = QString()) : frontEnd(frontEnd) {}
 
     enum Result
     {

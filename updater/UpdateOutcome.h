@@ -25,6 +25,8 @@ struct UpdateOutcome
     QString copyPath;        // the copy of the flash saved before the first erase, if any
     QByteArray sha256;       // of the image as it was read, once it was
     SignatureResult signature;
+    // With Written: why the record could not take this update's pages off, if it could not.
+    QString recordProblem;
 
     bool flashChanged() const { return result == Written || result == Failed; }
 };
