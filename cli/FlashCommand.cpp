@@ -387,12 +387,12 @@ QString FlashCommand::inspect(const QString &image, QList<ComponentRecord> *comp
          {QStringLiteral("accepted"), problem.isEmpty()},
          {QStringLiteral("problem"), textOrNull(problem)},
          {QStringLiteral("signature"), signature},
+         {QStringLiteral("sha256"), textOrNull(QString::fromLatin1(*sha256))},
          {QStringLiteral("policy"),
           QJsonObject{{QStringLiteral("required"), policy.setting()},
                       {QStringLiteral("file"), TrustPolicy::configFile()},
                       {QStringLiteral("warnings"), QJsonArray::fromStringList(policy.warnings())},
                       {QStringLiteral("refusedKeyrings"),
-                       QJsonArray::fromStringList(policy.refusedKeyrings())}}},
-         {QStringLiteral("sha256"), textOrNull(QString::fromLatin1(*sha256))}});
+                       QJsonArray::fromStringList(policy.refusedKeyrings())}}}});
     return problem;
 }
