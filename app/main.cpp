@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 #include "StandardDescriptors.h"
 #include "StartupOptions.h"
+#include "Translations.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -22,6 +23,7 @@ int main(int argc, char *argv[])
     }
 
     QApplication application(argc, argv);
+    Translations::install();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/images/vorlan-update.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("vorlan-update"));
     MainWindow window;

@@ -41,9 +41,9 @@ QString readSignature(const QString &path, QByteArray *signature)
         return problem;
     *signature = file.read(largestSignature + 1);
     if (file.error() != QFileDevice::NoError)
-        return QStringLiteral("it cannot be read");
+        return ImageDigest::tr("it cannot be read");
     if (signature->size() > largestSignature)
-        return QStringLiteral("it is larger than %1 KiB, which no detached signature is")
+        return ImageDigest::tr("it is larger than %1 KiB, which no detached signature is")
             .arg(largestSignature / 1024);
     return QString();
 }
@@ -114,16 +114,16 @@ bool ImageDigest::read(QFile &image)
     if (changed)
         problem = tr("The update image %1 changed while it was checked.").arg(filename);
     else if (!whole)
-        problem = imageReadError(filename,
-                                 image.error() == QFileDevice::NoError
-                                     ? QStringLiteral("a component's data is cut short")
-                                     : QStringLiteral("it cannot be read: ") + image.errorString());
+        problem =
+            imageReadError(filename, image.error() == QFileDevice::NoError
+                                         ? tr("a component's data is cut short")
+                                         : tr("it cannot be read: %1").arg(image.errorString()));
     else if (ownCopy && expected.isEmpty())
-        problem = QStringLiteral("The copy of the flash %1 cannot be checked: no SHA-256 was kept "
-                                 "for it.")
+        problem = tr("The copy of the flash %1 cannot be checked: no SHA-256 was kept "
+                     "for it.")
                       .arg(filename);
     else if (!expected.isEmpty() && expected != hash)
-        problem = QStringLiteral("The SHA-256 of the update image %1 is %2, not the expected %3.")
+        problem = tr("The SHA-256 of the update image %1 is %2, not the expected %3.")
                       .arg(filename, QString::fromLatin1(hash), QString::fromLatin1(expected));
     else
         problem = ownCopy ? QString() : signatureProblem();
@@ -192,24 +192,24 @@ QString ImageDigest::signatureProblem() const
         return QString();
     case SignatureResult::None:
         return policy.signatureRequired()
-                   ? QStringLiteral("The update image %1 is not signed (there is no %1.sig or "
-                                    "%1.asc), and %2.")
+                   ? tr("The update image %1 is not signed (there is no %1.sig or %1.asc), and "
+                        "%2.")
                          .arg(filename, policy.requirement())
                    : QString();
     case SignatureResult::Untrusted:
-        return QStringLiteral("The update image %1 is signed by a key that is not trusted "
-                              "(\u2026%2). Trusted keys are those in %3/keyrings and %4/keyrings.")
+        return tr("The update image %1 is signed by a key that is not trusted "
+                  "(…%2). Trusted keys are those in %3/keyrings and %4/keyrings.")
             .arg(filename, verdict.keyId(), TrustPolicy::configFolder(), TrustPolicy::dataFolder());
     case SignatureResult::Expired:
-        return QStringLiteral("The update image %1 is signed by a key that has expired or been "
-                              "revoked (%2, key \u2026%3).")
+        return tr("The update image %1 is signed by a key that has expired or been "
+                  "revoked (%2, key …%3).")
             .arg(filename, verdict.signer, verdict.keyId());
     default:
         if (!verdict.failure.isEmpty())
-            return QStringLiteral("The signature %1 of the update image %2 cannot be checked: "
-                                  "%3.")
+            return tr("The signature %1 of the update image %2 cannot be checked: "
+                      "%3.")
                 .arg(signatureFile, filename, verdict.failure);
-        return QStringLiteral("The signature %1 does not match the update image %2.")
+        return tr("The signature %1 does not match the update image %2.")
             .arg(signatureFile, filename);
     }
 }

@@ -37,10 +37,9 @@ bool AtomicFile::open()
     struct stat info;
     if (fstatat(folder.descriptor(place), target.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
         !S_ISREG(info.st_mode))
-        return fail(QStringLiteral("%1/%2 is %3")
-                        .arg(folder.path(place), name,
-                             S_ISLNK(info.st_mode) ? QStringLiteral("a symbolic link")
-                                                   : QStringLiteral("not a regular file")));
+        return fail((S_ISLNK(info.st_mode) ? tr("%1/%2 is a symbolic link")
+                                           : tr("%1/%2 is not a regular file"))
+                        .arg(folder.path(place), name));
     for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
         temporary =
             '.' + target + '.' + QByteArray::number(QRandomGenerator::global()->generate64(), 36);

@@ -4,6 +4,7 @@
 #include "StateFolder.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 
 // A file of the state folder that is there whole or not at all, even after a crash or a power
@@ -15,6 +16,8 @@
 // is removed.
 class AtomicFile
 {
+    Q_DECLARE_TR_FUNCTIONS(AtomicFile)
+
 public:
     AtomicFile(const StateFolder &folder, StateFolder::Place place, const QString &name);
     ~AtomicFile();

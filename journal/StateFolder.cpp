@@ -274,7 +274,7 @@ StateFolder::Read StateFolder::read(Place place, const QString &name, qint64 lim
     }
     Read result = Read::Refused;
     if (size > limit) {
-        *reason = QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(limit);
+        *reason = tr("%1 is larger than %2 bytes").arg(path).arg(limit);
     } else {
         content->resize(int(size));
         qint64 done = 0;
@@ -285,7 +285,7 @@ StateFolder::Read StateFolder::read(Place place, const QString &name, qint64 lim
         if (done == content->size() && ::read(fd, extra.data(), 1) == 0)
             result = Read::Done;
         else
-            *reason = QStringLiteral("%1 could not be read whole").arg(path);
+            *reason = tr("%1 could not be read whole").arg(path);
     }
     close(fd);
     return result;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -16,6 +17,8 @@
 // opened relative to the folder's descriptor and never through a symbolic link.
 class StateFolder
 {
+    Q_DECLARE_TR_FUNCTIONS(StateFolder)
+
 public:
     enum Place
     {

@@ -24,7 +24,8 @@ expected="./etc/vorlan-update/vorlan-update.conf
 ./usr/share/icons/hicolor/scalable/apps/vorlan-update.svg
 ./usr/share/lintian/overrides/vorlan-update
 ./usr/share/man/man1/vorlan-flash.1.gz
-./usr/share/man/man1/vorlan-update.1.gz"
+./usr/share/man/man1/vorlan-update.1.gz
+./usr/share/vorlan-update/translations/vorlan-update_de.qm"
 files=$(dpkg-deb --fsys-tarfile "${deb[0]}" | tar -t | grep -v '/$' | LC_ALL=C sort)
 if [ "$files" != "$expected" ]; then
     echo "package.sh: the package holds other files than expected:" >&2

@@ -27,6 +27,8 @@ export VORLAN_SIM_FLASH="$demo/flash.bin"
 # away from those of a real VORLAN system.
 export VORLAN_UPDATE_STATEDIR="$demo/state"
 install -d -m 0700 "$VORLAN_UPDATE_STATEDIR"
+# The tool speaks the user's language from the catalogues of the build.
+export VORLAN_UPDATE_DATADIR=${VORLAN_UPDATE_DATADIR:-$root/build}
 export VORLAN_SIM_ERASE_US=${VORLAN_SIM_ERASE_US:-250000}
 export VORLAN_SIM_WRITE_US_PER_KIB=${VORLAN_SIM_WRITE_US_PER_KIB:-12000}
 tool=("$root/sim/vorlan-sim" "$root/build/app/vorlan-update")
@@ -93,7 +95,8 @@ window=$(xdo search --sync --onlyvisible --name "VORLAN Update Utility" | head -
 xdo windowfocus --sync "$window"
 xdo type --delay 40 "$image"
 xdo key Tab Tab Tab space
-xdo search --sync --onlyvisible --name "Image info" windowfocus --sync key Return
+# The confirmation takes keys once the keyboard has been quiet for half a second.
+xdo search --sync --onlyvisible --name "Image info" windowfocus --sync sleep 0.8 key Return
 echo "Update started; waiting for it to finish..."
 verdicts='written and verified|was not changed|Update failed'
 wait_for "the end of the update" grep -q -E "$verdicts" "$demo/tool.log"

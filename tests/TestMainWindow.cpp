@@ -248,7 +248,7 @@ void TestMainWindow::extensionCheck_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("warning"); // empty: the name is accepted
     const QString refused = QStringLiteral("Invalid filename: The filename is not valid.\n\n"
-                                           "Expecting file extenison: .tarnru, instead got: .");
+                                           "Expecting file extension: .tarnru, instead got: .");
     QTest::newRow("trailing dot") << "image.tarnru." << QString();
     QTest::newRow("bare tarnru") << "tarnru" << QString();
     QTest::newRow("upper case") << "image.TARNRU" << refused + "TARNRU";

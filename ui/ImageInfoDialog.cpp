@@ -10,6 +10,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QLocale>
 
 ImageInfoDialog::ImageInfoDialog(QWidget *parent) : QDialog(parent), ui(new Ui::ImageInfoDialog)
 {
@@ -64,7 +65,7 @@ void ImageInfoDialog::listComponents()
                                           ? QStringLiteral("QLabel { color: #006400; }")
                                           : QString());
     if (!listedSha256.isEmpty())
-        ui->sha256Label->setText(QStringLiteral("SHA-256: ") + QString::fromLatin1(listedSha256));
+        ui->sha256Label->setText(tr("SHA-256: %1").arg(QString::fromLatin1(listedSha256)));
     // The policy in force and where it comes from, after what keeps it from being as written.
     const TrustPolicy &policy = digest.trustPolicy();
     ui->policyLabel->setText(
@@ -78,7 +79,7 @@ void ImageInfoDialog::listComponents()
         item->setFields(visibleText(componentName(record)), componentVersionText(record.version),
                         QString::number(record.minHW),
                         QStringLiteral("0x") + QString::number(record.flashAddress, 16),
-                        QString::number(record.size));
+                        QLocale().toString(record.size));
         ui->listWidget->setItemWidget(row, item);
     }
 }

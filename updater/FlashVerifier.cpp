@@ -69,8 +69,8 @@ FlashVerifier::Result FlashVerifier::verify(const QString &filename, const QByte
                                                                 "it was checked: %1.")
                                         .arg(UpdateVerdict::componentAt(components, i + 1)));
             return end(Refused, imageReadError(filename, image.error() == QFileDevice::NoError
-                                                             ? QStringLiteral("a component's "
-                                                                              "data is cut short")
+                                                             ? tr("a component's "
+                                                                  "data is cut short")
                                                              : image.errorString()));
         }
     }
@@ -151,7 +151,7 @@ QString FlashVerifier::text() const
 {
     switch (outcome) {
     case Matches:
-        return QStringLiteral("The flash holds this image: every component matches.");
+        return tr("The flash holds this image: every component matches.");
     case Differs: {
         const int first = firstDiffering();
         QList<ComponentRecord> components;
@@ -159,20 +159,20 @@ QString FlashVerifier::text() const
             components.append(c.component);
         const QString which = UpdateVerdict::componentAt(components, first + 1);
         const int n = differing();
-        return n == 1 ? QStringLiteral("The flash does not hold this image: component %1 "
-                                       "differs.")
+        return n == 1 ? tr("The flash does not hold this image: component %1 "
+                           "differs.")
                             .arg(which)
-                      : QStringLiteral("The flash does not hold this image: %1 of %2 components "
-                                       "differ, the first of them %3.")
+                      : tr("The flash does not hold this image: %1 of %2 components "
+                           "differ, the first of them %3.")
                             .arg(n)
                             .arg(compared.size())
                             .arg(which);
     }
     case Busy:
-        return QStringLiteral("The flash was not compared with this image: another program is "
-                              "updating it. Do not restart the computer before that program has "
-                              "finished.");
+        return tr("The flash was not compared with this image: another program is "
+                  "updating it. Do not restart the computer before that program has "
+                  "finished.");
     default:
-        return QStringLiteral("The flash was not compared with this image.");
+        return tr("The flash was not compared with this image.");
     }
 }

@@ -3,6 +3,7 @@
 #include "ComponentRecord.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -17,6 +18,8 @@ class QFile;
 // descriptor.
 class FlashVerifier
 {
+    Q_DECLARE_TR_FUNCTIONS(FlashVerifier)
+
 public:
     enum Result
     {

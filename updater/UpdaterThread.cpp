@@ -72,8 +72,8 @@ bool readComponentData(QFile &image, u_int32_t fileOffset, u_int32_t length, cha
 QString dataReadProblem(const QFile &image)
 {
     return image.error() == QFileDevice::NoError
-               ? QStringLiteral("a component's data is cut short")
-               : QStringLiteral("it cannot be read: ") + image.errorString();
+               ? UpdaterThread::tr("a component's data is cut short")
+               : UpdaterThread::tr("it cannot be read: %1").arg(image.errorString());
 }
 
 // Reads flash content; bytes that could not be read are set to differ from the image, so that
@@ -155,7 +155,7 @@ void UpdaterThread::reportProgress(int stage, float fraction)
 bool UpdaterThread::allocated(const void *buffer)
 {
     if (!buffer)
-        emit updateStatusText(QStringLiteral("Not enough memory to update the flash."));
+        emit updateStatusText(tr("Not enough memory to update the flash."));
     return buffer != nullptr;
 }
 
@@ -231,8 +231,8 @@ bool UpdaterThread::seekFlash(FlashNode &node, u_int32_t address)
     if (node.seek(address))
         return true;
     const int error = errno;
-    emit updateStatusText(QStringLiteral("Error seeking Flash memory to 0x%1: %2")
-                              .arg(hex(address), systemErrorText(error)));
+    emit updateStatusText(
+        tr("Error seeking Flash memory to 0x%1: %2").arg(hex(address), systemErrorText(error)));
     return false;
 }
 
@@ -254,7 +254,7 @@ bool UpdaterThread::transferBlocks(int fd, u_int32_t address, u_int32_t length, 
         if (!transfer(offset, transferBlockSize) &&
             !seekFlash(node, address + offset + transferBlockSize))
             return false;
-        emit updateStatusText(announcement + hex(address + offset));
+        emit updateStatusText(announcement.arg(hex(address + offset)));
     }
     const u_int32_t rest = blocks * transferBlockSize;
     // What the last transfer missed shows in the comparison.
@@ -268,7 +268,7 @@ int UpdaterThread::unlockFlash(int fd)
     FlashNode node(fd);
     const int result = node.unlock();
     if (result < 0)
-        emit updateStatusText(QStringLiteral("Error unlocking Flash memory."));
+        emit updateStatusText(tr("Error unlocking Flash memory."));
     return result;
 }
 
@@ -280,10 +280,10 @@ int UpdaterThread::eraseFlash(int fd, u_int32_t address, u_int32_t length)
     for (u_int32_t k = 0; k < pages; ++k) {
         const u_int32_t page = address + k * flashPageSize;
         reportProgress(0, float(k) / float(pages));
-        emit updateStatusText(QStringLiteral("Erasing page at 0x") + hex(page));
+        emit updateStatusText(tr("Erasing page at 0x%1").arg(hex(page)));
         const int result = node.erase(page);
         if (result < 0) {
-            emit updateStatusText(QStringLiteral("Error erasing page at 0x") + hex(page));
+            emit updateStatusText(tr("Error erasing page at 0x%1").arg(hex(page)));
             return result;
         }
     }
@@ -305,7 +305,7 @@ int UpdaterThread::writeToFlash(int fd, QFile &file, u_int32_t fileOffset, u_int
         return -1;
     FlashNode node(fd);
     const bool written =
-        transferBlocks(fd, address, length, 1, QStringLiteral("Writing to Flash memory at 0x"),
+        transferBlocks(fd, address, length, 1, tr("Writing to Flash memory at 0x%1"),
                        [&node, data](u_int32_t offset, u_int32_t count) {
                            return node.writeAll(data + offset, count);
                        });
@@ -337,14 +337,13 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
     for (;;) {
         currentStage = Stage::ReadingBack;
         reportProgress(2, 0.0f);
-        if (!transferBlocks(fd, address, length, 2,
-                            QStringLiteral("Reading from Flash memory at 0x"),
+        if (!transferBlocks(fd, address, length, 2, tr("Reading from Flash memory at 0x%1"),
                             [&node, image, flash](u_int32_t offset, u_int32_t count) {
                                 return readFlash(node, flash + offset, image + offset, count);
                             }))
             return -1;
         currentStage = Stage::Comparing;
-        emit updateStatusText(QStringLiteral("Verifying Flash memory content."));
+        emit updateStatusText(tr("Verifying Flash memory content."));
 
         u_int32_t w = 0;
         for (; w < words; ++w) {
@@ -365,8 +364,7 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
             if ((expected & found) == expected) {
                 if (!seekFlash(node, address + offset))
                     return -1;
-                emit updateStatusText(QStringLiteral("Writing to Flash memory at 0x") +
-                                      hex(offset));
+                emit updateStatusText(tr("Writing to Flash memory at 0x%1").arg(hex(offset)));
                 // A rewrite that the node refuses leaves only the erase.
                 if (node.writeAll(image + offset, count)) {
                     pauseForProgramming();
@@ -382,8 +380,8 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
             }
             int &repairs = repairsOfPage[int(offset / flashPageSize)];
             if (repairs == pageRepairLimit) {
-                emit updateStatusText(QStringLiteral("Error verifying Flash memory at 0x") +
-                                      hex(address + (offset & ~(flashPageSize - 1))));
+                emit updateStatusText(tr("Error verifying Flash memory at 0x%1")
+                                          .arg(hex(address + (offset & ~(flashPageSize - 1)))));
                 return -1;
             }
             ++repairs;
@@ -405,14 +403,14 @@ bool UpdaterThread::repairPage(int fd, const char *fileBuffer, u_int32_t address
     const u_int32_t pageOffset = offset & ~(flashPageSize - 1);
     const u_int32_t page = address + pageOffset;
     qDebug() << QStringLiteral("Erasing page at 0x") + hex(page);
-    emit updateStatusText(QStringLiteral("Erasing page at 0x") + hex(page));
+    emit updateStatusText(tr("Erasing page at 0x%1").arg(hex(page)));
     if (node.erase(page) < 0) {
-        emit updateStatusText(QStringLiteral("Error erasing page at 0x") + hex(page));
+        emit updateStatusText(tr("Error erasing page at 0x%1").arg(hex(page)));
         return false;
     }
     if (!seekFlash(node, page))
         return false;
-    emit updateStatusText(QStringLiteral("Writing to Flash memory at 0x") + hex(page));
+    emit updateStatusText(tr("Writing to Flash memory at 0x%1").arg(hex(page)));
     qDebug() << QStringLiteral("Writing Flash page at 0x") + hex(pageOffset);
     // Whatever the page did not take, the next pass finds and repairs again.
     static_cast<void>(node.writeAll(fileBuffer + pageOffset, flashPageSize));
@@ -432,7 +430,7 @@ void UpdaterThread::end(UpdateOutcome::Result outcome, const QString &status)
 
 void UpdaterThread::process()
 {
-    emit updateStatusText(QStringLiteral("Updater initialization..."));
+    emit updateStatusText(tr("Updater initialization..."));
     reportProgress(0, 0.0f);
     result = UpdateOutcome();
     // The last status text is the outcome's, whichever way the run ends.
@@ -444,7 +442,7 @@ void UpdaterThread::process()
     } catch (const std::exception &) {
         // Out of memory outside the component buffers, most likely: the run ends like any
         // other failure, with the node closed and finished() once.
-        end(UpdateOutcome::Refused, QStringLiteral("Not enough memory to update the flash."));
+        end(UpdateOutcome::Refused, tr("Not enough memory to update the flash."));
     }
     disconnect(lastText);
     emit finished();
@@ -462,8 +460,8 @@ void UpdaterThread::run()
         return end(UpdateOutcome::Refused, problem);
     if (confirmed && components != *confirmed)
         return end(UpdateOutcome::Refused,
-                   QStringLiteral("The update image changed after it was shown. Check it and "
-                                  "press Update again."));
+                   tr("The update image changed after it was shown. Check it and "
+                      "press Update again."));
     // The bytes that will be written, their hashes and signatures, in one read.
     ImageDigest digest(filename, components);
     digest.setExpectedSha256(expectedSha256);
@@ -525,8 +523,8 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
     QString reason;
     if (!journal.save(folder, &reason))
         return end(UpdateOutcome::Refused,
-                   QStringLiteral("The record of this update could not be saved: %1. The flash "
-                                  "was not changed.")
+                   tr("The record of this update could not be saved: %1. The flash "
+                      "was not changed.")
                        .arg(reason));
     // However the run leaves from here, an exception's way included, the record stops naming
     // this process as one that is updating.
@@ -545,7 +543,7 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
     } unmark{journal, folder};
     if (!updateComponents(fd, image, components)) {
         if (first)
-            journal.failure = UpdateVerdict::componentAt(components, current);
+            journal.failure = UpdateVerdict::componentAt(components, current, false);
         return end(UpdateOutcome::Failed, QString());
     }
     image.close();
@@ -559,12 +557,11 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
     if (!journal.isEmpty()) {
         // Pages that an earlier update left erased or half written lie outside this image.
         end(UpdateOutcome::Written,
-            QStringLiteral("Done updating, but the flash still does not hold a complete image %1. "
-                           "Update again before restarting the computer.")
+            tr("Done updating, but the flash still does not hold a complete image %1. "
+               "Update again before restarting the computer.")
                 .arg(journal.since()));
     } else {
-        end(UpdateOutcome::Written,
-            QStringLiteral("Done updating. It is now safe to restart the computer."));
+        end(UpdateOutcome::Written, tr("Done updating. It is now safe to restart the computer."));
     }
     emit updateCurrentProgress(100);
     emit updateTotalProgress(100);
@@ -600,22 +597,21 @@ bool UpdaterThread::saveCopy(int fd, const StateFolder &folder,
     const QString name = FlashCopies::newName(folder, QDateTime::currentDateTimeUtc());
     const QString path = folder.path(StateFolder::Copies) + QLatin1Char('/') + name;
     currentStage = Stage::SavingCopy;
-    emit updateStatusText(QStringLiteral("Saving a copy of the flash to %1...").arg(path));
+    emit updateStatusText(tr("Saving a copy of the flash to %1...").arg(path));
 
     AtomicFile file(folder, StateFolder::Copies, name);
     std::optional<u_int32_t> unread;
     QString problem;
     if (blocks.size() > ImageFormat::componentLimit) {
-        problem =
-            QStringLiteral("its pages lie in more than %1 pieces").arg(ImageFormat::componentLimit);
+        problem = tr("its pages lie in more than %1 pieces").arg(ImageFormat::componentLimit);
     } else if (!file.open()) {
         problem = file.errorString();
     } else if (!copyPages(fd, blocks, file, &unread)) {
         if (!unread) {
             problem = file.errorString();
         } else {
-            end(UpdateOutcome::Refused, QStringLiteral("Error reading Flash memory at 0x%1 for a "
-                                                       "copy. The flash was not changed.")
+            end(UpdateOutcome::Refused, tr("Error reading Flash memory at 0x%1 for a "
+                                           "copy. The flash was not changed.")
                                             .arg(hex(*unread)));
             return false;
         }
@@ -623,11 +619,11 @@ bool UpdaterThread::saveCopy(int fd, const StateFolder &folder,
         problem = file.errorString();
     } else if (!FlashCopies::unchanged(folder, name, file.size(), file.sha256(), &problem)) {
         // Only a copy that reads back as written may let the erase begin.
-        problem = QStringLiteral("it reads back otherwise than it was written");
+        problem = tr("it reads back otherwise than it was written");
     }
     if (!problem.isEmpty()) {
         end(UpdateOutcome::CopyNotSaved,
-            QStringLiteral("No copy of the flash could be saved: %1.").arg(problem));
+            tr("No copy of the flash could be saved: %1.").arg(problem));
         return false;
     }
     *saved = {name, file.size(), file.sha256()};
@@ -685,16 +681,16 @@ bool UpdaterThread::updateComponents(int fd, QFile &image, const QList<Component
         if (!takeCheckedData(image, c, UpdateVerdict::componentAt(components, current)))
             return false;
         currentStage = Stage::Erasing;
-        emit updateStatusText(QStringLiteral("Started erasing Flash memory..."));
+        emit updateStatusText(tr("Started erasing Flash memory..."));
         if (eraseFlash(fd, c.flashAddress, length) < 0 ||
             eraseFlash(fd, c.flashAddress, length) < 0)
             return false;
         currentStage = Stage::Writing;
-        emit updateStatusText(QStringLiteral("Started writing to Flash memory..."));
+        emit updateStatusText(tr("Started writing to Flash memory..."));
         if (writeToFlash(fd, image, c.fileOffset, c.flashAddress, length) < 0)
             return false;
         currentStage = Stage::ReadingBack;
-        emit updateStatusText(QStringLiteral("Verifying Flash memory..."));
+        emit updateStatusText(tr("Verifying Flash memory..."));
         if (verifyAndRepair(fd, image, c.fileOffset, c.flashAddress, length) < 0)
             return false;
         completedShare += componentShare;
