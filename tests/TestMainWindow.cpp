@@ -8,6 +8,7 @@
 #include "StartupOptions.h"
 #include "StateFolder.h"
 #include "TimeDisplay.h"
+#include "UpdateVerdict.h"
 #include "VorlanDriver.h"
 
 #include <QApplication>
@@ -138,13 +139,21 @@ void TestMainWindow::init()
 
 void TestMainWindow::cleanup()
 {
-    // A window whose update still runs is never destroyed; one that ended closed the node.
-    QVERIFY(!updateButton || QTest::qWaitFor([this] { return updateButton->isEnabled(); }, 30000));
-    QCOMPARE(device->trace("flash open$").size(), device->trace("flash close").size());
-    delete window;
-    window = nullptr;
+    // A window whose update still runs is never destroyed; one that ended closed the node. What
+    // the test made goes on every path, so that a failed test leaves nothing running into the
+    // next.
+    const bool stopped =
+        !window ||
+        QTest::qWaitFor([this] { return !window->findChild<UpdateVerdict *>()->running(); }, 30000);
+    const bool closed = device->trace("flash open$").size() == device->trace("flash close").size();
     delete answers;
+    if (stopped) {
+        delete window;
+        window = nullptr;
+    }
     delete device;
+    QVERIFY(stopped);
+    QVERIFY(closed);
 }
 
 void TestMainWindow::makeWindow()
@@ -392,9 +401,9 @@ void TestMainWindow::verdict()
             .replace(QLatin1String("%new"), sha256(path));
     };
     QVERIFY(QTest::qWaitFor([this] { return ended(); }, 30000));
+    QVERIFY(updateButton->isEnabled());
     QCOMPARE(shownVerdict(), fill(finalVerdict));
     const qint64 seconds = clock.elapsed() / 1000;
-    QVERIFY(updateButton->isEnabled());
 
     const QStringList questions =
         answers->seen.filter(QRegularExpression("^(Update failed|No copy)"));
@@ -434,13 +443,13 @@ bool TestMainWindow::update(const QString &path, bool putBack)
     filename->setText(path);
     answers->answer["Update failed"] = putBack;
     updateButton->click();
-    return QTest::qWaitFor([this] { return ended(); }, 30000);
+    return QTest::qWaitFor([this] { return ended(); }, 30000) && updateButton->isEnabled();
 }
 
+// The verdict is shown at the end of every update, and no question is open.
 bool TestMainWindow::ended() const
 {
-    return !shownVerdict().isEmpty() && updateButton->isEnabled() &&
-           !QApplication::activeModalWidget();
+    return !shownVerdict().isEmpty() && !QApplication::activeModalWidget();
 }
 
 // A failed update is not forgotten: a later run that changes nothing, one of other pages, and a
@@ -483,6 +492,7 @@ void TestMainWindow::failureRemembered()
     QVERIFY(
         QTest::qWaitFor([this] { return answers->seen.join('\n').contains("Unfinished"); }, 5000));
     QVERIFY(QTest::qWaitFor([this] { return ended(); }, 30000));
+    QVERIFY(updateButton->isEnabled());
     QCOMPARE(shownVerdict(), QStringLiteral("All 3 components were written and verified."));
     QByteArray before = formerFlash(); // but for the page that LOG went to
     before.replace(0x300000, 0x20000, device->flash().mid(0x300000, 0x20000));
