@@ -4,14 +4,19 @@
 #include "ImageDigest.h"
 #include "ImageItem.h"
 #include "ImageReader.h"
+#include "Legibility.h"
 #include "VisibleText.h"
 
 #include <QDebug>
 #include <QFile>
+#include <QPushButton>
 
 ImageInfoDialog::ImageInfoDialog(QWidget *parent) : QDialog(parent), ui(new Ui::ImageInfoDialog)
 {
     ui->setupUi(this);
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setText(tr("&OK"));
+    ui->buttonBox->button(QDialogButtonBox::Cancel)->setText(tr("&Cancel"));
+    keepLegibleWhileDisabled(ui->filenameLineEdit);
 }
 
 ImageInfoDialog::~ImageInfoDialog()
@@ -55,20 +60,29 @@ void ImageInfoDialog::listComponents()
     listedSha256 = digest.sha256();
     const SignatureResult &signature = digest.signature();
     ui->signatureLabel->setText(signature.line());
-    ui->signatureLabel->setStyleSheet(signature.status == SignatureResult::Good
-                                          ? QStringLiteral("QLabel { color: #006400; }")
-                                          : QString());
+    const QColor green = legibleColour(QColor(0, 0x64, 0), palette().color(QPalette::Window));
+    ui->signatureLabel->setStyleSheet(
+        signature.status == SignatureResult::Good
+            ? QStringLiteral("QLabel { color: %1; }").arg(green.name())
+            : QString());
     if (!listedSha256.isEmpty())
         ui->sha256Label->setText(QStringLiteral("SHA-256: ") + QString::fromLatin1(listedSha256));
     for (const ComponentRecord &record : qAsConst(listed)) {
+        const QString name = visibleText(componentName(record));
+        const QString version = componentVersionText(record.version);
+        const QString address = QStringLiteral("0x") + QString::number(record.flashAddress, 16);
         auto *row = new QListWidgetItem(nullptr, QListWidgetItem::Type);
-        row->setSizeHint(QSize(465, 128));
+        // The row's widget never reaches a screen reader: the row itself says what it shows.
+        row->setData(Qt::AccessibleTextRole,
+                     tr("%1, version %2, at %3, %4 bytes, for hardware %5 and later")
+                         .arg(name, version, address, QString::number(record.size),
+                              QString::number(record.minHW)));
         ui->listWidget->insertItem(ui->listWidget->count(), row);
         auto *item = new ImageItem;
-        item->setFields(visibleText(componentName(record)), componentVersionText(record.version),
-                        QString::number(record.minHW),
-                        QStringLiteral("0x") + QString::number(record.flashAddress, 16),
+        item->setFields(name, version, QString::number(record.minHW), address,
                         QString::number(record.size));
+        row->setSizeHint(item->sizeHint().expandedTo(QSize(465, 128)));
         ui->listWidget->setItemWidget(row, item);
     }
+    ui->listWidget->setCurrentRow(0);
 }
