@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 #include "StandardDescriptors.h"
 #include "StartupOptions.h"
+#include "Translations.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -16,10 +17,11 @@ int main(int argc, char *argv[])
     // writes to it fail instead.
     std::signal(SIGPIPE, SIG_IGN);
 
-    // The help and the version need no display.
-    const QString text = startupText(argc, argv);
-    if (!text.isEmpty()) {
-        std::fputs(text.toLocal8Bit().constData(), stdout);
+    // The help and the version need no display: they are printed before any window exists.
+    if (!startupText(argc, argv).isEmpty()) {
+        QCoreApplication core(argc, argv);
+        Translations::install();
+        std::fputs(startupText(argc, argv).toLocal8Bit().constData(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
 
@@ -30,6 +32,7 @@ int main(int argc, char *argv[])
     }
 
     QApplication application(argc, argv);
+    Translations::install();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/images/vorlan-update.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("vorlan-update"));
     MainWindow window;

@@ -458,7 +458,7 @@ int main(int argc, char **argv)
     qputenv("VORLAN_SIM_FLASH_SIZE", QByteArray::number(64 * MiB));
     // The window saves a copy of the flash before each update, in the peak memory figures too;
     // the copies go with the folder.
-    qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath("state")));
+    qputenv("VORLAN_UPDATE_STATEDIR", QFile::encodeName(dir.filePath("state")));
     for (const char *name :
          {"VORLAN_SIM_ERASE_US", "VORLAN_SIM_WRITE_US_PER_KIB", "VORLAN_SIM_TRACE"})
         qunsetenv(name);

@@ -2,6 +2,7 @@
 
 #include "VisibleText.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -113,7 +114,10 @@ bool Console::confirm(const QString &question)
     std::free(answer);
     if (!answered) // end of input: the next line starts on a line of its own
         write(stderr, {});
-    return word == QLatin1String("y") || word == QLatin1String("yes");
+    // The answers of the user's language count, and the English ones anyway.
+    return word == QLatin1String("y") || word == QLatin1String("yes") ||
+           word == QCoreApplication::translate("Console", "y", "the short answer yes") ||
+           word == QCoreApplication::translate("Console", "yes", "the answer yes");
 }
 
 // Every write goes out at once, so that a log or a pipe follows the update as it runs; one

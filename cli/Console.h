@@ -31,7 +31,8 @@ public:
     void fail(const QString &text);
     // Rewrites the progress line; only where stdout is a terminal.
     void showProgress(const QString &line);
-    // Asks on stderr, as rm -i does, and reads the answer from stdin: "y" or "yes" accepts.
+    // Asks on stderr, as rm -i does, and reads the answer from stdin: "y" or "yes" accepts, and
+    // the same answers in the user's language.
     bool confirm(const QString &question);
 
 private:

@@ -16,6 +16,7 @@
 
 #include <QFile>
 #include <QJsonObject>
+#include <QLocale>
 #include <QVector>
 
 #include <algorithm>
@@ -68,14 +69,13 @@ int FlashCommand::versions()
     QString swVersion;
     QString pidVersion;
     if (readInstalledVersions(&hwTimestamp, &swVersion, &pidVersion) < 0) {
-        console.fail(QStringLiteral("The VORLAN driver cannot be reached through %1. ")
-                         .arg(QLatin1String(mailboxNodePath)) +
-                     nodeOpenAdvice(mailboxNodePath));
+        console.fail(tr("The VORLAN driver cannot be reached through %1. %2")
+                         .arg(QLatin1String(mailboxNodePath), nodeOpenAdvice(mailboxNodePath)));
         return NoDriver;
     }
-    console.report(QStringList{QStringLiteral("HW timestamp: ") + hwTimestamp,
-                               QStringLiteral("SW version: ") + swVersion,
-                               QStringLiteral("PID version: ") + pidVersion},
+    console.report(QStringList{tr("HW timestamp: %1").arg(hwTimestamp),
+                               tr("SW version: %1").arg(swVersion),
+                               tr("PID version: %1").arg(pidVersion)},
                    QStringLiteral("versions"),
                    {{QStringLiteral("hwTimestamp"), hwTimestamp},
                     {QStringLiteral("swVersion"), swVersion},
@@ -98,21 +98,19 @@ int FlashCommand::copies()
         return Refused;
     }
     const QList<FlashCopies::Copy> copies = FlashCopies::list(folder);
+    const QLocale locale;
     for (const FlashCopies::Copy &copy : copies) {
-        const QDateTime local = copy.time.toLocalTime();
-        console.report(QStringLiteral("%1  %2 bytes  %3")
-                           .arg(local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
-                           .arg(copy.size, 10)
-                           .arg(copy.path),
+        console.report(tr("%1  %2 bytes  %3")
+                           .arg(FlashCopies::timeText(copy.time),
+                                locale.toString(copy.size).rightJustified(10), copy.path),
                        QStringLiteral("copy"),
                        {{QStringLiteral("path"), copy.path},
                         {QStringLiteral("time"), copy.time.toString(Qt::ISODate)},
                         {QStringLiteral("size"), double(copy.size)}});
     }
     const QString place = folder.path(StateFolder::Copies);
-    console.report(copies.isEmpty()
-                       ? QStringLiteral("No copy of the flash has been saved in %1.").arg(place)
-                       : QString(),
+    console.report(copies.isEmpty() ? tr("No copy of the flash has been saved in %1.").arg(place)
+                                    : QString(),
                    QStringLiteral("copies"),
                    {{QStringLiteral("folder"), place}, {QStringLiteral("count"), copies.size()}});
     return Success;
@@ -130,7 +128,7 @@ int FlashCommand::restore()
     QString refusal;
     if (!session->putBack(&plan, &refusal)) {
         console.fail(refusal);
-        return unchanged(QStringLiteral("there is nothing that can be put back."));
+        return unchanged(tr("The flash was not changed: there is nothing that can be put back."));
     }
     list(plan.image, plan.components);
     return perform(plan, true);
@@ -157,28 +155,28 @@ int FlashCommand::update(const QString &image)
 int FlashCommand::perform(const UpdateSession::Plan &plan, bool checked)
 {
     if (checked && !confirmed(plan.components.size()))
-        return unchanged(QStringLiteral("the update was not confirmed."));
+        return unchanged(tr("The flash was not changed: the update was not confirmed."));
     QString refusal;
     bool interrupted = run->exec(plan, &refusal);
     if (!refusal.isEmpty()) {
         console.fail(refusal);
-        return unchanged(QStringLiteral("the update could not start."));
+        return unchanged(tr("The flash was not changed: the update could not start."));
     }
     if (session->nextStep() == UpdateSession::NextStep::UpdateWithoutCopy && !interrupted) {
         if (console.interactive()) {
-            if (console.confirm(session->question() + QStringLiteral(" [y/N]")))
+            if (console.confirm(tr("%1 [y/N]").arg(session->question())))
                 interrupted = run->exec(session->withoutCopy(), &refusal);
         } else {
-            console.fail(QStringLiteral("Add --no-copy to update without a copy."));
+            console.fail(tr("Add --no-copy to update without a copy."));
         }
     }
     return finish(plan.components, interrupted);
 }
 
 // The last line is a verdict whichever way the command ends.
-int FlashCommand::unchanged(const QString &why)
+int FlashCommand::unchanged(const QString &verdict)
 {
-    reportUnchanged(QStringLiteral("The flash was not changed: ") + why);
+    reportUnchanged(verdict);
     return Refused;
 }
 
@@ -196,15 +194,15 @@ bool FlashCommand::confirmed(int count)
     if (invocation.yes)
         return true;
     if (!console.interactive()) {
-        console.fail(console.json()
-                         ? QStringLiteral("With --json, add --yes: no question is asked. The "
-                                          "flash was not changed.")
-                         : QStringLiteral("There is no terminal to ask on: add --yes to update "
-                                          "without the question. The flash was not changed."));
+        console.fail(console.json() ? tr("With --json, add --yes: no question is asked. The "
+                                         "flash was not changed.")
+                                    : tr("There is no terminal to ask on: add --yes to update "
+                                         "without the question. The flash was not changed."));
         return false;
     }
     return console.confirm(
-        QStringLiteral("Update the flash with these %1 components? [y/N]").arg(count));
+        count == 1 ? tr("Update the flash with this component? [y/N]")
+                   : tr("Update the flash with these %n components? [y/N]", nullptr, count));
 }
 
 int FlashCommand::finish(const QList<ComponentRecord> &components, bool interrupted)
@@ -228,19 +226,16 @@ int FlashCommand::finish(const QList<ComponentRecord> &components, bool interrup
     // Whether to put the flash back is for whoever ran the update to decide.
     if (failed && session->nextStep() == UpdateSession::NextStep::PutBack &&
         console.interactive() && !interrupted)
-        console.report(QStringLiteral("To put it back: vorlan-flash restore"),
-                       QStringLiteral("hint"));
+        console.report(tr("To put it back: vorlan-flash restore"), QStringLiteral("hint"));
     return verdict->commandExitStatus();
 }
 
 void FlashCommand::list(const QString &image, const QList<ComponentRecord> &components)
 {
-    QList<QStringList> rows{{QStringLiteral("Name"), QStringLiteral("Version"),
-                             QStringLiteral("Address"), QStringLiteral("Size"),
-                             QStringLiteral("Min HW")}};
+    QList<QStringList> rows{{tr("Name"), tr("Version"), tr("Address"), tr("Size"), tr("Min HW")}};
     for (const ComponentRecord &c : components) {
         rows.append({componentName(c), componentVersionText(c.version), addressText(c.flashAddress),
-                     QString::number(c.size), QString::number(c.minHW)});
+                     QLocale().toString(c.size), QString::number(c.minHW)});
         console.report(QString(), QStringLiteral("component"),
                        {{QStringLiteral("name"), componentName(c)},
                         {QStringLiteral("version"), rows.last().at(1)},
@@ -260,9 +255,9 @@ void FlashCommand::list(const QString &image, const QList<ComponentRecord> &comp
         for (int i = 0; i < row.size(); ++i)
             widths[i] = std::max(widths[i], row.at(i).size());
     }
-    QStringList table{QStringLiteral("%1: %2 component%3")
-                          .arg(image, QString::number(components.size()),
-                               QLatin1String(components.size() == 1 ? "" : "s"))};
+    const int count = components.size();
+    QStringList table{count == 1 ? tr("%1: 1 component").arg(image)
+                                 : tr("%1: %n components", nullptr, count).arg(image)};
     for (const QStringList &row : rows) {
         QString line;
         for (int i = 0; i < row.size() - 1; ++i)
@@ -314,7 +309,7 @@ bool FlashCommand::alreadyHeld()
     showComparisons(verifier);
     if (result == FlashVerifier::Differs)
         return false;
-    reportUnchanged(QStringLiteral("The flash already holds this image."));
+    reportUnchanged(tr("The flash already holds this image."));
     return true;
 }
 
@@ -325,15 +320,14 @@ void FlashCommand::showComparisons(const FlashVerifier &verifier)
         const QString address = addressText(c.component.flashAddress);
         const bool matches = c.firstDifference < 0;
         const QString difference = matches ? QString() : addressText(u_int32_t(c.firstDifference));
-        console.report(
-            matches ? QStringLiteral("Component %1 at %2 matches the image.").arg(name, address)
-                    : QStringLiteral("Component %1 at %2 differs from the image at %3.")
-                          .arg(name, address, difference),
-            QStringLiteral("match"),
-            {{QStringLiteral("name"), name},
-             {QStringLiteral("address"), address},
-             {QStringLiteral("matches"), matches},
-             {QStringLiteral("firstDifference"), textOrNull(difference)}});
+        console.report(matches ? tr("Component %1 at %2 matches the image.").arg(name, address)
+                               : tr("Component %1 at %2 differs from the image at %3.")
+                                     .arg(name, address, difference),
+                       QStringLiteral("match"),
+                       {{QStringLiteral("name"), name},
+                        {QStringLiteral("address"), address},
+                        {QStringLiteral("matches"), matches},
+                        {QStringLiteral("firstDifference"), textOrNull(difference)}});
     }
 }
 
@@ -363,8 +357,8 @@ QString FlashCommand::inspect(const QString &image, QList<ComponentRecord> *comp
     }
     if (!sha256->isEmpty())
         text << QStringLiteral("SHA-256: %1").arg(QString::fromLatin1(*sha256));
-    text << (problem.isEmpty() ? QStringLiteral("An update would take this image.")
-                               : QStringLiteral("An update would refuse this image: ") + problem);
+    text << (problem.isEmpty() ? tr("An update would take this image.")
+                               : tr("An update would refuse this image: %1").arg(problem));
     console.report(text, QStringLiteral("image"),
                    {{QStringLiteral("path"), image},
                     {QStringLiteral("accepted"), problem.isEmpty()},

@@ -30,7 +30,7 @@ private:
     // Asks, runs the plan and what the user answers after it, and gives the verdict.
     int perform(const UpdateSession::Plan &plan, bool checked);
     bool confirmed(int count);
-    int unchanged(const QString &why);
+    int unchanged(const QString &verdict);
     void reportUnchanged(const QString &text);
     int finish(const QList<ComponentRecord> &components, bool interrupted);
     void list(const QString &image, const QList<ComponentRecord> &components);

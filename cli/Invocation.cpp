@@ -55,64 +55,63 @@ Invocation Invocation::parse(const QStringList &arguments)
             found = &command;
     }
     if (!found) {
-        invocation.error = name.isEmpty() ? QStringLiteral("No command given.")
-                                          : QStringLiteral("Unknown command \"%1\".").arg(name);
+        invocation.error =
+            name.isEmpty() ? tr("No command given.") : tr("Unknown command \"%1\".").arg(name);
         return invocation;
     }
     invocation.command = found->command;
     invocation.path = words.value(1);
     const int paths = words.size() - 1;
     if (paths < found->fewest || paths > found->most)
-        invocation.error = QStringLiteral("Wrong number of arguments for %1.").arg(name);
+        invocation.error = tr("Wrong number of arguments for %1.").arg(name);
     else if (invocation.yes && found->command != Update && found->command != Restore)
-        invocation.error = QStringLiteral("--yes applies to update and restore only.");
+        invocation.error = tr("--yes applies to update and restore only.");
     else if (invocation.noCopy && found->command != Update)
-        invocation.error = QStringLiteral("--no-copy applies to update only.");
+        invocation.error = tr("--no-copy applies to update only.");
     else if (invocation.ifNeeded && found->command != Update)
-        invocation.error = QStringLiteral("--if-needed applies to update only.");
+        invocation.error = tr("--if-needed applies to update only.");
     else if (parser.isSet(sha256) && found->command != Update && found->command != Info &&
              found->command != Verify)
-        invocation.error = QStringLiteral("--sha256 applies to info, update and verify only.");
+        invocation.error = tr("--sha256 applies to info, update and verify only.");
     else if (parser.isSet(sha256) &&
              (invocation.sha256.size() != 64 ||
               QByteArray::fromHex(invocation.sha256).toHex() != invocation.sha256.toLower()))
-        invocation.error = QStringLiteral("--sha256 takes the 64 hexadecimal digits of a SHA-256.");
+        invocation.error = tr("--sha256 takes the 64 hexadecimal digits of a SHA-256.");
     return invocation;
 }
 
 QString Invocation::usage()
 {
-    return QStringLiteral(
-        "Usage: vorlan-flash [--json] COMMAND [ARGUMENTS]\n"
-        "Updates the flash memory of a VORLAN system through the VORLAN kernel driver.\n"
-        "\n"
-        "Commands:\n"
-        "  versions                          the installed HW timestamp, SW and PID version\n"
-        "  info IMAGE [--sha256 HEX]         the image's components, signature and SHA-256,\n"
-        "                                    and whether an update would take it\n"
-        "  update IMAGE [--yes] [--no-copy] [--if-needed] [--sha256 HEX]\n"
-        "                                    program the image into the flash, after a copy\n"
-        "                                    of the pages it erases\n"
-        "  verify IMAGE [--sha256 HEX]       whether the flash holds the image; it only\n"
-        "                                    reads the flash\n"
-        "  restore [COPY] [--yes]            put back a copy of the flash (the newest one\n"
-        "                                    by default)\n"
-        "  copies                            the saved copies of the flash, newest first\n"
-        "\n"
-        "Options:\n"
-        "  --yes         update without asking; needed without a terminal and with --json\n"
-        "  --no-copy     update without saving a copy of the flash first\n"
-        "  --if-needed   update only when the flash does not hold the image already\n"
-        "  --sha256 HEX  refuse an image whose SHA-256 is another (the published one)\n"
-        "  --json        one JSON object a line on standard output\n"
-        "  -h, --help    this help\n"
-        "  --version     the program's version\n"
-        "\n"
-        "Exit status: 0 the flash holds the image (or a query succeeded), 1 the update\n"
-        "failed and the flash does not hold a complete image, 2 refused with the flash\n"
-        "unchanged (also for a refused signature or SHA-256), 3 the driver cannot be\n"
-        "reached, 4 another program is updating the flash, 64 wrong usage. With verify,\n"
-        "1 says that the flash does not hold the image.\n");
+    return tr("Usage: vorlan-flash [--json] COMMAND [ARGUMENTS]\n"
+              "Updates the flash memory of a VORLAN system through the VORLAN kernel driver.\n"
+              "\n"
+              "Commands:\n"
+              "  versions                          the installed HW timestamp, SW and PID version\n"
+              "  info IMAGE [--sha256 HEX]         the image's components, signature and SHA-256,\n"
+              "                                    and whether an update would take it\n"
+              "  update IMAGE [--yes] [--no-copy] [--if-needed] [--sha256 HEX]\n"
+              "                                    program the image into the flash, after a copy\n"
+              "                                    of the pages it erases\n"
+              "  verify IMAGE [--sha256 HEX]       whether the flash holds the image; it only\n"
+              "                                    reads the flash\n"
+              "  restore [COPY] [--yes]            put back a copy of the flash (the newest one\n"
+              "                                    by default)\n"
+              "  copies                            the saved copies of the flash, newest first\n"
+              "\n"
+              "Options:\n"
+              "  --yes         update without asking; needed without a terminal and with --json\n"
+              "  --no-copy     update without saving a copy of the flash first\n"
+              "  --if-needed   update only when the flash does not hold the image already\n"
+              "  --sha256 HEX  refuse an image whose SHA-256 is another (the published one)\n"
+              "  --json        one JSON object a line on standard output\n"
+              "  -h, --help    this help\n"
+              "  --version     the program's version\n"
+              "\n"
+              "Exit status: 0 the flash holds the image (or a query succeeded), 1 the update\n"
+              "failed and the flash does not hold a complete image, 2 refused with the flash\n"
+              "unchanged (also for a refused signature or SHA-256), 3 the driver cannot be\n"
+              "reached, 4 another program is updating the flash, 64 wrong usage. With verify,\n"
+              "1 says that the flash does not hold the image.\n");
 }
 
 QString Invocation::versionText()

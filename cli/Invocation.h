@@ -1,12 +1,16 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
 // What the command line asks vorlan-flash to do.
 struct Invocation
 {
+    Q_DECLARE_TR_FUNCTIONS(Invocation)
+
+public:
     enum Command
     {
         Help,

@@ -3,19 +3,30 @@
 #include "Console.h"
 #include "TimeDisplay.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
 
 namespace {
 
 // The worker's texts for every page, block and comparison are not shown one by one: the
-// progress line carries them.
+// progress line carries them. They are known by what comes before their address, in the
+// language they are shown in.
 bool everyBlock(const QString &text)
 {
-    for (const char *prefix :
-         {"Erasing page at 0x", "Writing to Flash memory at 0x", "Reading from Flash memory at 0x",
-          "Verifying Flash memory content."}) {
-        if (text.startsWith(QLatin1String(prefix)))
+    static const QStringList prefixes = [] {
+        QStringList translated;
+        for (const char *source :
+             {QT_TRANSLATE_NOOP("UpdaterThread", "Erasing page at 0x%1"),
+              QT_TRANSLATE_NOOP("UpdaterThread", "Writing to Flash memory at 0x%1"),
+              QT_TRANSLATE_NOOP("UpdaterThread", "Reading from Flash memory at 0x%1"),
+              QT_TRANSLATE_NOOP("UpdaterThread", "Verifying Flash memory content.")})
+            translated << QCoreApplication::translate("UpdaterThread", source)
+                              .section(QStringLiteral("%1"), 0, 0);
+        return translated;
+    }();
+    for (const QString &prefix : prefixes) {
+        if (text.startsWith(prefix))
             return true;
     }
     return false;
@@ -25,17 +36,17 @@ QString stageWords(UpdaterThread::Stage stage)
 {
     switch (stage) {
     case UpdaterThread::Stage::Starting:
-        return QStringLiteral("starting");
+        return UpdateRun::tr("starting");
     case UpdaterThread::Stage::SavingCopy:
-        return QStringLiteral("saving a copy");
+        return UpdateRun::tr("saving a copy");
     case UpdaterThread::Stage::Erasing:
-        return QStringLiteral("erasing");
+        return UpdateRun::tr("erasing");
     case UpdaterThread::Stage::Writing:
-        return QStringLiteral("writing");
+        return UpdateRun::tr("writing");
     case UpdaterThread::Stage::ReadingBack:
-        return QStringLiteral("reading back");
+        return UpdateRun::tr("reading back");
     case UpdaterThread::Stage::Comparing:
-        return QStringLiteral("comparing");
+        return UpdateRun::tr("comparing");
     }
     return QString();
 }
@@ -46,7 +57,7 @@ UpdateRun::UpdateRun(Console *console, UpdateSession *session, QObject *parent)
     : QObject(parent), console(console), session(session)
 {
     connect(session, &UpdateSession::interrupted, this, [this] {
-        this->console->warn(QStringLiteral("The tool will quit when the update has finished."));
+        this->console->warn(tr("The tool will quit when the update has finished."));
     });
 }
 
@@ -127,7 +138,7 @@ void UpdateRun::reportProgress()
     const qint64 elapsedMs = clock.elapsed();
     const QString part =
         component > 0 ? QStringLiteral("%1/%2").arg(component).arg(components) : QString();
-    console->showProgress(QStringLiteral("%1 %2 %3%  total %4%  elapsed %5  remaining %6")
+    console->showProgress(tr("%1 %2 %3%  total %4%  elapsed %5  remaining %6")
                               .arg(stageWords(stage).leftJustified(13), part.leftJustified(5))
                               .arg(current, 3)
                               .arg(total, 3)

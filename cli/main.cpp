@@ -4,10 +4,13 @@
 #include "FlashCommand.h"
 #include "Invocation.h"
 #include "StandardDescriptors.h"
+#include "Translations.h"
 #include "VisibleText.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 
@@ -39,7 +42,17 @@ int main(int argc, char *argv[])
         usualHandler = qInstallMessageHandler(dropChatter);
 
     QCoreApplication application(argc, argv);
-    const Invocation invocation = Invocation::parse(QCoreApplication::arguments());
+    Invocation invocation = Invocation::parse(QCoreApplication::arguments());
+    // What --json writes is read by programs: its texts and numbers are the same under every
+    // locale. Everything else speaks the user's language, the complaint about the command line
+    // included.
+    if (invocation.json) {
+        QLocale::setDefault(QLocale::c());
+        setlocale(LC_MESSAGES, "C"); // the C library's error texts
+    } else {
+        Translations::install();
+        invocation = Invocation::parse(QCoreApplication::arguments());
+    }
     if (!invocation.error.isEmpty()) {
         print(stderr,
               QStringLiteral("vorlan-flash: %1\n").arg(visibleText(invocation.error)) +

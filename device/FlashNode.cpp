@@ -48,11 +48,10 @@ FlashNode::Claim FlashNode::claim(Access access, QString *problem)
         return Claim::Taken;
     const int error = errno;
     if (error == EWOULDBLOCK) {
-        *problem = QStringLiteral("The flash memory is being updated by another program.");
+        *problem = tr("The flash memory is being updated by another program.");
         return Claim::Busy;
     }
-    *problem = QStringLiteral("Error locking %1: %2")
-                   .arg(QLatin1String(flashNodePath), systemErrorText(error));
+    *problem = tr("Error locking %1: %2").arg(QLatin1String(flashNodePath), systemErrorText(error));
     return Claim::Refused;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <sys/types.h>
@@ -9,6 +10,8 @@
 // every way out; one borrowed from a descriptor held elsewhere is left open.
 class FlashNode
 {
+    Q_DECLARE_TR_FUNCTIONS(FlashNode)
+
 public:
     enum class Access
     {

@@ -1,5 +1,7 @@
 #include "ImageChecks.h"
 
+#include <QCoreApplication>
+
 #include "ImageReader.h"
 
 #include "VorlanDriver.h"
@@ -10,9 +12,9 @@
 
 namespace {
 
-QString at(const ComponentRecord &c)
+QString address(const ComponentRecord &c)
 {
-    return QStringLiteral("Component at 0x") + QString::number(c.flashAddress, 16);
+    return QString::number(c.flashAddress, 16);
 }
 
 // Each component's erase would wipe whatever an earlier one wrote into a page they share, and
@@ -37,9 +39,10 @@ QString sharedPage(const QList<ComponentRecord> &components)
               [](const PageSpan &a, const PageSpan &b) { return a.first < b.first; });
     for (size_t i = 1; i < spans.size(); ++i) {
         if (spans[i].first <= spans[i - 1].last)
-            return QStringLiteral("Components at 0x") + QString::number(spans[i - 1].address, 16) +
-                   QStringLiteral(" and 0x") + QString::number(spans[i].address, 16) +
-                   QStringLiteral(" share a flash page.");
+            return QCoreApplication::translate("ImageChecks",
+                                               "Components at 0x%1 and 0x%2 share a flash page.")
+                .arg(QString::number(spans[i - 1].address, 16),
+                     QString::number(spans[i].address, 16));
     }
     return QString();
 }
@@ -70,7 +73,8 @@ QList<u_int32_t> pagesOf(const QList<ComponentRecord> &components)
 
 QString imageReadError(const QString &filename, const QString &reason)
 {
-    return QStringLiteral("Error reading update image %1: %2").arg(filename, reason);
+    return QCoreApplication::translate("ImageChecks", "Error reading update image %1: %2")
+        .arg(filename, reason);
 }
 
 // Each kind of problem is looked for in every component before the next kind.
@@ -82,23 +86,34 @@ QString imageProblem(const QString &filename, int readResult, const QString &rea
     // A block shorter than its own header is no component at all.
     const auto broken = [](const ComponentRecord &c) { return c.size < ImageFormat::headerSize; };
     if (std::any_of(components.begin(), components.end(), broken))
-        return imageReadError(filename, QStringLiteral("a block is shorter than its %1-byte header")
-                                            .arg(ImageFormat::headerSize));
+        return imageReadError(
+            filename,
+            QCoreApplication::translate("ImageChecks", "a block is shorter than its %1-byte header")
+                .arg(ImageFormat::headerSize));
 
     const std::function<QString(const ComponentRecord &)> checks[] = {
         [](const ComponentRecord &c) {
-            return c.dataLength() > largestComponentData ? at(c) + QStringLiteral(" is too large.")
-                                                         : QString();
+            return c.dataLength() > largestComponentData
+                       ? QCoreApplication::translate("ImageChecks",
+                                                     "Component at 0x%1 is too large.")
+                             .arg(address(c))
+                       : QString();
         },
         [](const ComponentRecord &c) {
             return quint64(c.flashAddress) + c.dataLength() > 0x100000000ull
-                       ? at(c) + QStringLiteral(" runs past the end of the flash address space.")
+                       ? QCoreApplication::translate("ImageChecks",
+                                                     "Component at 0x%1 runs past the end of the "
+                                                     "flash address space.")
+                             .arg(address(c))
                        : QString();
         },
         // The driver erases whole pages; what it does with an address inside one is undefined.
         [](const ComponentRecord &c) {
             return c.dataLength() > 0 && c.flashAddress % flashPageSize != 0
-                       ? at(c) + QStringLiteral(" does not start on a flash page.")
+                       ? QCoreApplication::translate("ImageChecks",
+                                                     "Component at 0x%1 does not start on a "
+                                                     "flash page.")
+                             .arg(address(c))
                        : QString();
         },
     };

@@ -8,12 +8,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QVector>
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -42,9 +40,9 @@ QString readSignature(const QString &path, QByteArray *signature)
         return problem;
     *signature = file.read(largestSignature + 1);
     if (file.error() != QFileDevice::NoError)
-        return QStringLiteral("it cannot be read");
+        return ImageDigest::tr("it cannot be read");
     if (signature->size() > largestSignature)
-        return QStringLiteral("it is larger than %1 KiB, which no detached signature is")
+        return ImageDigest::tr("it is larger than %1 KiB, which no detached signature is")
             .arg(largestSignature / 1024);
     return QString();
 }
@@ -68,7 +66,7 @@ void ImageDigest::setOwnCopy(bool ownCopy)
 
 bool ImageDigest::read(QFile &image)
 {
-    crcs.clear();
+    componentSha256.clear();
     hash.clear();
     verdict = SignatureResult();
     std::unique_ptr<SignatureCheck> check;
@@ -92,16 +90,16 @@ bool ImageDigest::read(QFile &image)
         verdict = check->finish();
 
     if (!whole)
-        problem = imageReadError(filename,
-                                 image.error() == QFileDevice::NoError
-                                     ? QStringLiteral("a component's data is cut short")
-                                     : QStringLiteral("it cannot be read: ") + image.errorString());
+        problem =
+            imageReadError(filename, image.error() == QFileDevice::NoError
+                                         ? tr("a component's data is cut short")
+                                         : tr("it cannot be read: %1").arg(image.errorString()));
     else if (ownCopy && expected.isEmpty())
-        problem = QStringLiteral("The copy of the flash %1 cannot be checked: no SHA-256 was kept "
-                                 "for it.")
+        problem = tr("The copy of the flash %1 cannot be checked: no SHA-256 was kept "
+                     "for it.")
                       .arg(filename);
     else if (!expected.isEmpty() && expected != hash)
-        problem = QStringLiteral("The SHA-256 of the update image %1 is %2, not the expected %3.")
+        problem = tr("The SHA-256 of the update image %1 is %2, not the expected %3.")
                       .arg(filename, QString::fromLatin1(hash), QString::fromLatin1(expected));
     else
         problem = ownCopy ? QString() : signatureProblem();
@@ -114,7 +112,7 @@ bool ImageDigest::pass(QFile &image, SignatureCheck *check)
     Sha256 sha;
     if (!sha.usable() || !image.seek(0))
         return false;
-    QVector<uLong> running(components.size(), crc32_z(0, nullptr, 0));
+    std::vector<Sha256> running(size_t(components.size()));
     QByteArray chunk(int(chunkSize), Qt::Uninitialized);
     qint64 at = 0;
     for (;;) {
@@ -128,9 +126,7 @@ bool ImageDigest::pass(QFile &image, SignatureCheck *check)
             const qint64 from = std::max(at, qint64(c.fileOffset) + ImageFormat::headerSize);
             const qint64 to = std::min(at + count, qint64(c.fileOffset) + c.size);
             if (from < to)
-                running[i] = crc32_z(running[i],
-                                     reinterpret_cast<const Bytef *>(chunk.constData() + from - at),
-                                     z_size_t(to - from));
+                running[size_t(i)].addData(chunk.constData() + from - at, to - from);
         }
         sha.addData(chunk.constData(), count);
         if (check)
@@ -141,7 +137,7 @@ bool ImageDigest::pass(QFile &image, SignatureCheck *check)
         const ComponentRecord &c = components.at(i);
         if (qint64(c.fileOffset) + c.size > at)
             return false;
-        crcs.insert(c.fileOffset, quint32(running.at(i)));
+        componentSha256.insert(c.fileOffset, running[size_t(i)].result());
     }
     hash = sha.result().toHex();
     return true;
@@ -153,25 +149,24 @@ QString ImageDigest::signatureProblem() const
     case SignatureResult::Good:
         return QString();
     case SignatureResult::None:
-        return signatureRequired
-                   ? QStringLiteral("The update image %1 is not signed (there is no %1.sig or "
-                                    "%1.asc), and %2.")
-                         .arg(filename, requirement)
-                   : QString();
+        return signatureRequired ? tr("The update image %1 is not signed (there is no %1.sig or "
+                                      "%1.asc), and %2.")
+                                       .arg(filename, requirement)
+                                 : QString();
     case SignatureResult::Untrusted:
-        return QStringLiteral("The update image %1 is signed by a key that is not trusted "
-                              "(\u2026%2). Trusted keys are those in %3/keyrings and %4/keyrings.")
+        return tr("The update image %1 is signed by a key that is not trusted "
+                  "(…%2). Trusted keys are those in %3/keyrings and %4/keyrings.")
             .arg(filename, verdict.keyId(), TrustPolicy::configFolder(), TrustPolicy::dataFolder());
     case SignatureResult::Expired:
-        return QStringLiteral("The update image %1 is signed by a key that has expired or been "
-                              "revoked (%2, key \u2026%3).")
+        return tr("The update image %1 is signed by a key that has expired or been "
+                  "revoked (%2, key …%3).")
             .arg(filename, verdict.signer, verdict.keyId());
     default:
         if (!verdict.failure.isEmpty())
-            return QStringLiteral("The signature %1 of the update image %2 cannot be checked: "
-                                  "%3.")
+            return tr("The signature %1 of the update image %2 cannot be checked: "
+                      "%3.")
                 .arg(signatureFile, filename, verdict.failure);
-        return QStringLiteral("The signature %1 does not match the update image %2.")
+        return tr("The signature %1 does not match the update image %2.")
             .arg(signatureFile, filename);
     }
 }

@@ -4,6 +4,7 @@
 #include "SignatureResult.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -12,13 +13,16 @@ class QFile;
 class SignatureCheck;
 
 // One sequential read of a whole update image, from the descriptor that an update then takes
-// every byte from, before the flash node is opened: each component's CRC-32, the SHA-256 of the
-// file and gpgv's check of the detached signature beside it (IMAGE.sig or IMAGE.asc) all see
-// the same bytes, so a file replaced after the check cannot be written. Its verdict says
-// whether an update may take the image; the window, vorlan-flash and its verify check an image
-// alike through it.
+// every byte from, before the flash node is opened: the SHA-256 of each component's data and of
+// the file, and the check of the detached signatures beside it (IMAGE.sig, IMAGE.asc) all see
+// the same bytes. What is later written or compared must have the SHA-256 recorded here, so
+// bytes changed after the check, in place or by another file, never reach the flash. Its
+// verdict says whether an update may take the image; the window, vorlan-flash and its verify
+// check an image alike through it.
 class ImageDigest
 {
+    Q_DECLARE_TR_FUNCTIONS(ImageDigest)
+
 public:
     ImageDigest(const QString &filename, const QList<ComponentRecord> &components);
 
@@ -31,8 +35,8 @@ public:
     // Reads the image from its start to its end. Returns whether an update may take it.
     bool read(QFile &image);
 
-    // Of each component's data, by the block's file offset.
-    const QHash<u_int32_t, quint32> &checksums() const { return crcs; }
+    // The SHA-256 of each component's data, by the block's file offset.
+    const QHash<u_int32_t, QByteArray> &componentHashes() const { return componentSha256; }
     // Of the whole file, in lower-case hexadecimal.
     QByteArray sha256() const { return hash; }
     const SignatureResult &signature() const { return verdict; }
@@ -51,7 +55,7 @@ private:
     bool signatureRequired = false;
     QString requirement; // why it is required
 
-    QHash<u_int32_t, quint32> crcs;
+    QHash<u_int32_t, QByteArray> componentSha256;
     QByteArray hash;
     SignatureResult verdict;
     QString problem;

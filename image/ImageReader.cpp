@@ -2,6 +2,7 @@
 
 #include "SystemError.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QtEndian>
@@ -21,7 +22,7 @@ bool readAt(QFile &file, qint64 offset, char *buffer, qint64 length)
 
 QString unreadable(const QString &reason)
 {
-    return QStringLiteral("it cannot be read: ") + reason;
+    return QCoreApplication::translate("ImageReader", "it cannot be read: %1").arg(reason);
 }
 
 // Why the walk stopped at offset before a block said it was the last one.
@@ -32,12 +33,13 @@ QString chainProblem(const QFile &file, qint64 offset, int records)
     if (file.error() != QFileDevice::NoError)
         return unreadable(file.errorString());
     if (records == componentLimit)
-        return QStringLiteral("it has more than %1 components").arg(componentLimit);
+        return QCoreApplication::translate("ImageReader", "it has more than %1 components")
+            .arg(componentLimit);
     if (fileSize == 0)
-        return QStringLiteral("it is empty");
+        return QCoreApplication::translate("ImageReader", "it is empty");
     if (offset < fileSize)
-        return QStringLiteral("a component header is cut short");
-    return QStringLiteral("the chain of blocks leaves the file");
+        return QCoreApplication::translate("ImageReader", "a component header is cut short");
+    return QCoreApplication::translate("ImageReader", "the chain of blocks leaves the file");
 }
 
 } // namespace
@@ -46,7 +48,7 @@ bool openImageFile(QFile &file, const QString &filename, QString *problem)
 {
     const int fd = open(QFile::encodeName(filename).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        *problem = errno == ENOENT ? QStringLiteral("it does not exist")
+        *problem = errno == ENOENT ? QCoreApplication::translate("ImageReader", "it does not exist")
                                    : unreadable(systemErrorText(errno));
         return false;
     }
@@ -54,9 +56,9 @@ bool openImageFile(QFile &file, const QString &filename, QString *problem)
     if (fstat(fd, &info) != 0)
         *problem = unreadable(systemErrorText(errno));
     else if (S_ISDIR(info.st_mode))
-        *problem = QStringLiteral("it is a folder");
+        *problem = QCoreApplication::translate("ImageReader", "it is a folder");
     else if (!S_ISREG(info.st_mode))
-        *problem = QStringLiteral("it is not a regular file");
+        *problem = QCoreApplication::translate("ImageReader", "it is not a regular file");
     else if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         return true;
     else
@@ -94,7 +96,7 @@ int readImageComponents(QFile &file, QList<ComponentRecord> &components, QString
     const qint64 fileSize = file.size();
     // Offsets and sizes are 32-bit: a larger file cannot be described by its own headers.
     if (fileSize > 0xFFFFFFFF) {
-        *problem = QStringLiteral("it is larger than 4 GiB");
+        *problem = QCoreApplication::translate("ImageReader", "it is larger than 4 GiB");
         return -1;
     }
     qint64 offset = 0;

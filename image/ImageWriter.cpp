@@ -1,5 +1,6 @@
 #include "ImageWriter.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
 #include <QStringList>
@@ -23,19 +24,24 @@ QByteArray blockHeader(const ComponentRecord &fields, quint32 blockLength)
 QString writeUpdateImage(const QString &path, const QList<ImageComponent> &components)
 {
     if (components.isEmpty())
-        return QStringLiteral("An update image needs at least one component.");
+        return QCoreApplication::translate("ImageWriter",
+                                           "An update image needs at least one component.");
     qint64 total = 0;
     for (const ImageComponent &component : components) {
         if (component.name.toUtf8().size() > int(nameSize))
-            return QStringLiteral("The name \"%1\" is longer than four bytes.").arg(component.name);
+            return QCoreApplication::translate("ImageWriter",
+                                               "The name \"%1\" is longer than four bytes.")
+                .arg(component.name);
         total += headerSize + component.data.size();
     }
     if (total > 0xFFFFFFFFll)
-        return QStringLiteral("The image would be 4 GiB or larger; offsets are 32-bit.");
+        return QCoreApplication::translate(
+            "ImageWriter", "The image would be 4 GiB or larger; offsets are 32-bit.");
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        return QCoreApplication::translate("ImageWriter", "Cannot write %1: %2")
+            .arg(path, file.errorString());
     for (int i = 0; i < components.size(); ++i) {
         const ImageComponent &component = components.at(i);
         const bool last = i == components.size() - 1;
@@ -47,7 +53,8 @@ QString writeUpdateImage(const QString &path, const QList<ImageComponent> &compo
         file.write(component.data);
     }
     if (!file.commit())
-        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        return QCoreApplication::translate("ImageWriter", "Cannot write %1: %2")
+            .arg(path, file.errorString());
     return QString();
 }
 

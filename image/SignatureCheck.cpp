@@ -75,9 +75,9 @@ bool SignatureCheck::start(const QByteArray &signature, const QStringList &keyri
     const QString program = QStandardPaths::findExecutable(QStringLiteral("gpgv"));
     QStringList arguments;
     if (program.isEmpty()) {
-        giveUp(QStringLiteral("gpgv is not installed"));
+        giveUp(tr("gpgv is not installed"));
     } else if (!home.isValid() || !prepare(signature, keyrings, &arguments)) {
-        giveUp(QStringLiteral("no private folder for gpgv could be made"));
+        giveUp(tr("no private folder for gpgv could be made"));
     } else {
         // Nothing of the caller's environment: no preloaded library, no GnuPG settings.
         QProcessEnvironment environment;
@@ -86,7 +86,7 @@ bool SignatureCheck::start(const QByteArray &signature, const QStringList &keyri
         gpgv.setStandardErrorFile(QProcess::nullDevice());
         gpgv.start(program, arguments);
         if (!gpgv.waitForStarted(patienceMs))
-            giveUp(QStringLiteral("gpgv cannot be started"));
+            giveUp(tr("gpgv cannot be started"));
     }
     return failure.isEmpty();
 }
@@ -142,8 +142,8 @@ void SignatureCheck::feed(const char *data, qint64 size)
     gpgv.write(data, size);
     while (gpgv.bytesToWrite() > backlog && gpgv.state() == QProcess::Running) {
         if (!gpgv.waitForBytesWritten(patienceMs) && gpgv.state() == QProcess::Running)
-            return giveUp(QStringLiteral("gpgv did not take the image within %1 seconds")
-                              .arg(patienceMs / 1000));
+            return giveUp(
+                tr("gpgv did not take the image within %1 seconds").arg(patienceMs / 1000));
     }
 }
 
@@ -152,9 +152,9 @@ SignatureResult SignatureCheck::finish()
     if (failure.isEmpty()) {
         gpgv.closeWriteChannel();
         if (!gpgv.waitForFinished(patienceMs))
-            giveUp(QStringLiteral("gpgv did not answer within %1 seconds").arg(patienceMs / 1000));
+            giveUp(tr("gpgv did not answer within %1 seconds").arg(patienceMs / 1000));
         else if (gpgv.exitStatus() != QProcess::NormalExit)
-            giveUp(QStringLiteral("gpgv ended abnormally"));
+            giveUp(tr("gpgv ended abnormally"));
     }
     SignatureResult result;
     if (failure.isEmpty()) {

@@ -3,6 +3,7 @@
 #include "SignatureResult.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -13,6 +14,8 @@
 // wait on gpgv is bounded.
 class SignatureCheck
 {
+    Q_DECLARE_TR_FUNCTIONS(SignatureCheck)
+
 public:
     SignatureCheck();
     ~SignatureCheck();

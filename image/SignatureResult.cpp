@@ -4,15 +4,15 @@ QString SignatureResult::line() const
 {
     switch (status) {
     case Good:
-        return QStringLiteral("Signed by %1, key \u2026%2").arg(signer, keyId());
+        return tr("Signed by %1, key …%2").arg(signer, keyId());
     case Bad:
-        return QStringLiteral("The signature does not match this image");
+        return tr("The signature does not match this image");
     case Untrusted:
-        return QStringLiteral("Signed by a key that is not trusted (\u2026%1)").arg(keyId());
+        return tr("Signed by a key that is not trusted (…%1)").arg(keyId());
     case Expired:
-        return QStringLiteral("The signing key has expired");
+        return tr("The signing key has expired");
     default:
-        return QStringLiteral("Not signed");
+        return tr("Not signed");
     }
 }
 

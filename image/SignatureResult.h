@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 // What the detached OpenPGP signature beside an update image says about it.
 struct SignatureResult
 {
+    Q_DECLARE_TR_FUNCTIONS(SignatureResult)
+
+public:
     enum Status
     {
         None,      // there is no signature file

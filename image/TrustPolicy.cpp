@@ -77,16 +77,14 @@ QString TrustPolicy::requirement() const
 {
     const QString file = configFile();
     if (fileMissing)
-        return QStringLiteral("without %1 a signature is required once a trusted key is installed")
-            .arg(file);
+        return tr("without %1 a signature is required once a trusted key is installed").arg(file);
     if (fileUnreadable)
-        return QStringLiteral("%1 cannot be read, so a signature is required").arg(file);
+        return tr("%1 cannot be read, so a signature is required").arg(file);
     if (required == QLatin1String("auto"))
-        return QStringLiteral("%1 requires a signature once a trusted key is installed "
-                              "(Required=auto)")
+        return tr("%1 requires a signature once a trusted key is installed "
+                  "(Required=auto)")
             .arg(file);
     if (required == QLatin1String("yes"))
-        return QStringLiteral("%1 requires a signature (Required=yes)").arg(file);
-    return QStringLiteral("%1 requires a signature (Required=%2 is not auto, yes or no)")
-        .arg(file, required);
+        return tr("%1 requires a signature (Required=yes)").arg(file);
+    return tr("%1 requires a signature (Required=%2 is not auto, yes or no)").arg(file, required);
 }

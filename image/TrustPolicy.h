@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,8 @@
 // VORLAN_UPDATE_SYSCONFDIR and VORLAN_UPDATE_DATADIR move the two folders, for tests.
 class TrustPolicy
 {
+    Q_DECLARE_TR_FUNCTIONS(TrustPolicy)
+
 public:
     static TrustPolicy load();
 

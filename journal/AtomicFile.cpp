@@ -37,15 +37,14 @@ bool AtomicFile::open()
     struct stat info;
     if (fstatat(folder.descriptor(place), target.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
         !S_ISREG(info.st_mode))
-        return fail(QStringLiteral("%1/%2 is %3")
-                        .arg(folder.path(place), name,
-                             S_ISLNK(info.st_mode) ? QStringLiteral("a symbolic link")
-                                                   : QStringLiteral("not a regular file")));
+        return fail((S_ISLNK(info.st_mode) ? tr("%1/%2 is a symbolic link")
+                                           : tr("%1/%2 is not a regular file"))
+                        .arg(folder.path(place), name));
     for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
         temporary =
             '.' + target + '.' + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
         fd = openat(folder.descriptor(place), temporary.constData(),
-                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0660);
         if (fd < 0 && errno != EEXIST)
             break;
     }

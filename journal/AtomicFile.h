@@ -4,10 +4,11 @@
 #include "StateFolder.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 
 // A file of the state folder that is there whole or not at all, even after a crash or a power
-// loss: written to a new temporary file (0600) in the same folder, every write checked, synced,
+// loss: written to a new temporary file (0660) in the same folder, every write checked, synced,
 // renamed over the name and the folder synced. A name that is a symbolic link is refused, and
 // what it points to is never touched. Every step's result is checked, because a buffered
 // write that fails when it is flushed (a full disk) would otherwise leave a short file that
@@ -15,6 +16,8 @@
 // is removed.
 class AtomicFile
 {
+    Q_DECLARE_TR_FUNCTIONS(AtomicFile)
+
 public:
     AtomicFile(const StateFolder &folder, StateFolder::Place place, const QString &name);
     ~AtomicFile();

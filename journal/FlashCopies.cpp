@@ -3,7 +3,9 @@
 #include "Sha256.h"
 #include "StateFolder.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QLocale>
 
 #include <algorithm>
 #include <fcntl.h>
@@ -117,8 +119,20 @@ bool unchanged(const StateFolder &folder, const QString &name, qint64 size,
         close(fd);
     if (regular && total == size && hash.result() == sha256)
         return true;
-    *reason = QStringLiteral("The copy %1 has changed since it was saved.").arg(path);
+    *reason =
+        QCoreApplication::translate("FlashCopies", "The copy %1 has changed since it was saved.")
+            .arg(path);
     return false;
+}
+
+QString timeText(const QDateTime &time)
+{
+    const QLocale locale;
+    const QDateTime local = time.toLocalTime();
+    if (locale.language() == QLocale::C)
+        return local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           local.time().toString(QStringLiteral("HH:mm:ss"));
 }
 
 } // namespace FlashCopies

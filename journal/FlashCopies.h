@@ -40,4 +40,8 @@ void prune(const StateFolder &folder, const QStringList &named);
 bool unchanged(const StateFolder &folder, const QString &name, qint64 size,
                const QByteArray &sha256, QString *reason);
 
+// The local time, to the second, as the user's locale writes it; without a locale (and for
+// --json) as ISO 8601 does.
+QString timeText(const QDateTime &time);
+
 } // namespace FlashCopies

@@ -150,7 +150,7 @@ bool FlashJournal::save(const StateFolder &folder, QString *reason) const
     if (pages.isEmpty()) {
         if (folder.remove(StateFolder::Top, QLatin1String(fileName)))
             return true;
-        *reason = QStringLiteral("it cannot be removed from %1").arg(folder.path());
+        *reason = tr("it cannot be removed from %1").arg(folder.path());
         return false;
     }
     QJsonArray copyList;
@@ -243,45 +243,44 @@ void FlashJournal::takeOff(const QList<u_int32_t> &addresses)
 
 QString FlashJournal::describe() const
 {
-    const QString name = image.isEmpty() ? QStringLiteral("an unknown image") : image;
-    const QString when = started.isValid()
-                             ? started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                             : QStringLiteral("at an unknown time");
-    return QStringLiteral("the last update (%1, started %2)").arg(name, when);
+    const QString name = image.isEmpty() ? tr("an unknown image") : image;
+    const QString when =
+        started.isValid() ? FlashCopies::timeText(started) : tr("at an unknown time");
+    return tr("the last update (%1, started %2)").arg(name, when);
 }
 
 QString FlashJournal::warning(const QString &copiesFolder) const
 {
     if (damaged())
-        return QStringLiteral("The record of the last update is damaged (%1): the flash may not "
-                              "hold a complete image. Update again with a complete image before "
-                              "restarting the computer.")
+        return tr("The record of the last update is damaged (%1): the flash may not "
+                  "hold a complete image. Update again with a complete image before "
+                  "restarting the computer.")
             .arg(damage);
     if (updatingElsewhere())
-        return QStringLiteral("Another program is updating the flash now (process %1). Do not "
-                              "restart the computer before it has finished.")
+        return tr("Another program is updating the flash now (process %1). Do not "
+                  "restart the computer before it has finished.")
             .arg(process.pid);
-    QString text = describe();
+    QString text = tr("%1 did not finish: the flash may not hold a complete image. Update again "
+                      "or put back the flash as it was before restarting the computer.")
+                       .arg(describe());
     text[0] = text.at(0).toUpper();
-    text += QStringLiteral(" did not finish: the flash may not hold a complete image. Update again "
-                           "or put back the flash as it was before restarting the computer.");
     const QString back = wayBack(copiesFolder);
     if (back == copiesFolder)
-        text += QStringLiteral(" Copies of the flash as it was before are in %1.").arg(back);
+        text += tr(" Copies of the flash as it was before are in %1.").arg(back);
     else if (!back.isEmpty())
-        text += QStringLiteral(" A copy of the flash as it was before is in %1.").arg(back);
+        text += tr(" A copy of the flash as it was before is in %1.").arg(back);
     if (!pagesWithoutCopy().isEmpty())
-        text += QStringLiteral(" No copy holds the flash at %1.").arg(withoutCopyText());
+        text += tr(" No copy holds the flash at %1.").arg(withoutCopyText());
     return text;
 }
 
 QString FlashJournal::since() const
 {
     if (damaged())
-        return QStringLiteral("since the record of the last update was found damaged");
+        return tr("since the record of the last update was found damaged");
     if (!failure.isEmpty())
-        return QStringLiteral("since the update that failed at component ") + failure;
-    return QStringLiteral("since ") + describe() + QStringLiteral(" did not finish");
+        return tr("since the update that failed at component %1").arg(failure);
+    return tr("since %1 did not finish").arg(describe());
 }
 
 QString FlashJournal::wayBack(const QString &copiesFolder) const
@@ -306,7 +305,8 @@ QString FlashJournal::withoutCopyText() const
         while (j + 1 < missing.size() &&
                quint64(missing[j + 1]) == quint64(missing[j]) + flashPageSize)
             ++j;
-        runs << hex(missing[i]) + QStringLiteral(" to ") + hex(missing[j] + flashPageSize - 1);
+        runs << tr("%1 to %2", "a run of flash addresses")
+                    .arg(hex(missing[i]), hex(missing[j] + flashPageSize - 1));
         i = j + 1;
     }
     return runs.join(QStringLiteral(", "));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QList>
 #include <QMap>
@@ -22,6 +23,8 @@ class StateFolder;
 // of unknown extent are at risk.
 class FlashJournal
 {
+    Q_DECLARE_TR_FUNCTIONS(FlashJournal)
+
 public:
     struct Copy
     {

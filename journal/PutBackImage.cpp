@@ -73,11 +73,10 @@ bool PutBackImage::build(const StateFolder &folder, const FlashJournal &journal,
 {
     const QList<u_int32_t> pages = journal.pagesAtRisk();
     if (pages.size() == journal.pagesWithoutCopy().size()) {
-        *refusal = pages.isEmpty()
-                       ? QStringLiteral("No update has left pages of the flash at risk: there is "
+        *refusal = pages.isEmpty() ? tr("No update has left pages of the flash at risk: there is "
                                         "nothing to put back.")
-                       : QStringLiteral("No copy holds the flash at %1: it cannot be put back.")
-                             .arg(journal.withoutCopyText());
+                                   : tr("No copy holds the flash at %1: it cannot be put back.")
+                                         .arg(journal.withoutCopyText());
         return false;
     }
     const QString copies = folder.path(StateFolder::Copies);
@@ -89,8 +88,7 @@ bool PutBackImage::build(const StateFolder &folder, const FlashJournal &journal,
     };
     for (int c = 0; c < journal.copies.size(); ++c) {
         const FlashJournal::Copy &copy = journal.copies.at(c);
-        *refusal =
-            QStringLiteral("The copy %1/%2 has changed since it was saved.").arg(copies, copy.file);
+        *refusal = tr("The copy %1/%2 has changed since it was saved.").arg(copies, copy.file);
         qint64 size = -1;
         const int fd = folder.openFile(StateFolder::Copies, copy.file, &size);
         QFile file;
@@ -128,8 +126,8 @@ bool PutBackImage::build(const StateFolder &folder, const FlashJournal &journal,
     }
     if (runs.size() > ImageFormat::componentLimit) {
         closeAll();
-        *refusal = QStringLiteral("The pages at risk lie in more than %1 pieces: put back the "
-                                  "copies one by one.")
+        *refusal = tr("The pages at risk lie in more than %1 pieces: put back the "
+                      "copies one by one.")
                        .arg(ImageFormat::componentLimit);
         return false;
     }
@@ -150,7 +148,7 @@ bool PutBackImage::build(const StateFolder &folder, const FlashJournal &journal,
         if (mine.isEmpty())
             continue;
         started = -1;
-        *refusal = QStringLiteral("The copy %1/%2 has changed since it was saved.")
+        *refusal = tr("The copy %1/%2 has changed since it was saved.")
                        .arg(copies, journal.copies.at(c).file);
         written = readCopy(fds.at(c), journal.copies.at(c).size, journal.copies.at(c).sha256, mine,
                            [&](const Run &run, const QByteArray &page) {
@@ -172,7 +170,7 @@ bool PutBackImage::build(const StateFolder &folder, const FlashJournal &journal,
     if (!written)
         return false;
     if (!image.commit()) {
-        *refusal = QStringLiteral("The flash cannot be put back: %1 cannot be written: %2.")
+        *refusal = tr("The flash cannot be put back: %1 cannot be written: %2.")
                        .arg(folder.path() + QLatin1Char('/') + QLatin1String(fileName),
                             image.errorString());
         return false;

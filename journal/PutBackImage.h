@@ -3,6 +3,7 @@
 #include "ComponentRecord.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -16,6 +17,8 @@ class StateFolder;
 // folder, where nobody else may change it.
 class PutBackImage
 {
+    Q_DECLARE_TR_FUNCTIONS(PutBackImage)
+
 public:
     static constexpr const char *fileName = "put-back.tarnru";
 

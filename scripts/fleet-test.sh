@@ -42,12 +42,12 @@ inventory() {
             for setting in "$@"; do
                 [ "${setting%%=*}" = "$host" ] && extra=", ${setting#*=}"
             done
-            mkdir -p "$tmp/$host"
+            install -d -m 0700 "$tmp/$host/state"
             echo "    $host:"
             echo "      vorlan_remote_image: $tmp/$host/update.tarnru"
             echo "      vorlan_environment: {VORLAN_SIM_LIB: $root/build/sim/libvorlan-sim.so,"
             echo "        VORLAN_SIM_FLASH: $tmp/$host/flash.bin, VORLAN_SIM_FLASH_SIZE: 8388608,"
-            echo "        VORLAN_SIM_TRACE: $tmp/$host/trace, XDG_STATE_HOME: $tmp/$host/state,"
+            echo "        VORLAN_SIM_TRACE: $tmp/$host/trace, VORLAN_UPDATE_STATEDIR: $tmp/$host/state,"
             echo "        VORLAN_SIM_ERASE_US: 500000, VORLAN_SIM_WRITE_US_PER_KIB: 977$extra}"
         done
     } >"$tmp/inventory.yml"

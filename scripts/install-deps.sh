@@ -4,7 +4,7 @@ set -euo pipefail
 
 required=(
     cmake make g++ zlib1g-dev libgcrypt20-dev
-    qtbase5-dev qtbase5-dev-tools
+    qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools qttranslations5-l10n
     gpgv gpg
     fonts-dejavu-core
     xvfb xauth xdotool imagemagick

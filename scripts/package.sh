@@ -30,6 +30,7 @@ expected="./etc/vorlan-update/vorlan-update.conf
 ./usr/share/man/man1/vorlan-update.1.gz
 ./usr/share/metainfo/com.keldra.vorlan_update.metainfo.xml
 ./usr/share/mime/packages/vorlan-update.xml
+./usr/share/vorlan-update/translations/vorlan-update_de.qm
 ./usr/share/zsh/vendor-completions/_vorlan-flash"
 files=$(dpkg-deb --fsys-tarfile "${deb[0]}" | tar -t | grep -v '/$' | LC_ALL=C sort)
 if [ "$files" != "$expected" ]; then

@@ -25,7 +25,10 @@ image=${1:-sample.tarnru}
 export VORLAN_SIM_FLASH="$demo/flash.bin"
 # The copies of the simulated flash and the record of an unfinished update stay with the demo,
 # away from those of a real VORLAN system.
-export XDG_STATE_HOME="$demo/state"
+export VORLAN_UPDATE_STATEDIR="$demo/state"
+install -d -m 0700 "$VORLAN_UPDATE_STATEDIR"
+# The tool speaks the user's language from the catalogues of the build.
+export VORLAN_UPDATE_DATADIR=${VORLAN_UPDATE_DATADIR:-$root/build}
 export VORLAN_SIM_ERASE_US=${VORLAN_SIM_ERASE_US:-250000}
 export VORLAN_SIM_WRITE_US_PER_KIB=${VORLAN_SIM_WRITE_US_PER_KIB:-12000}
 tool=("$root/sim/vorlan-sim" "$root/build/app/vorlan-update")

@@ -64,7 +64,7 @@ InterruptGuard::~InterruptGuard()
 QString InterruptGuard::hold()
 {
     const auto unprotected = [](int error) {
-        return QStringLiteral("The tool could not protect the update against signals: %1.")
+        return tr("The tool could not protect the update against signals: %1.")
             .arg(systemErrorText(error));
     };
     if (held)

@@ -16,7 +16,7 @@ void ShutdownInhibitor::acquire()
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
     call << QStringLiteral("shutdown:sleep") << QStringLiteral("VORLAN Update Utility")
-         << QStringLiteral("Updating flash memory") << QStringLiteral("block");
+         << tr("Updating flash memory") << QStringLiteral("block");
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 2000), this);
     pending = watcher;
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {

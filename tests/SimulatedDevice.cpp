@@ -22,7 +22,7 @@ SimulatedDevice::SimulatedDevice(int flashSize)
     set("TRACE", QFile::encodeName(path("trace.txt")));
     set("FLASH_SIZE", QByteArray::number(flashSize));
     // The record of an unfinished update and the copies of the flash stay in the test's folder.
-    qputenv("XDG_STATE_HOME", QFile::encodeName(path("state")));
+    qputenv("VORLAN_UPDATE_STATEDIR", QFile::encodeName(path("state")));
 }
 
 SimulatedDevice::~SimulatedDevice()

@@ -79,7 +79,7 @@ QByteArray runTool(const QStringList &arguments, const Settings &settings, bool 
         environment.remove("LD_PRELOAD");
         words = QStringList{"-m", "sh", "-c",
                             "mount -t tmpfs -o size=" + disk +
-                                "k,mode=0700 tmpfs \"$XDG_STATE_HOME\" && exec env "
+                                "k,mode=0700 tmpfs \"$VORLAN_UPDATE_STATEDIR\" && exec env "
                                 "LD_PRELOAD=\"$TOOL_PRELOAD\" \"$0\" \"$@\"",
                             program} +
                 words;

@@ -350,7 +350,7 @@ void TestMainWindow::extensionCheck_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("warning"); // empty: the name is accepted
     const QString refused = QStringLiteral("Invalid filename: The filename is not valid.\n\n"
-                                           "Expecting file extenison: .tarnru, instead got: .");
+                                           "Expecting file extension: .tarnru, instead got: .");
     QTest::newRow("trailing dot") << "image.tarnru." << QString();
     QTest::newRow("bare tarnru") << "tarnru" << QString();
     QTest::newRow("upper case") << "image.TARNRU" << refused + "TARNRU";
@@ -724,7 +724,8 @@ void TestMainWindow::screenReaderHears()
     QVERIFY(QTest::qWaitFor([this] { return ended(); }, 30000));
     QCOMPARE(confirmation,
              QStringList({"OK updates the flash with these components.", "3",
-                          "BOOT, version 0.0.00, at 0x40000, 70032 bytes, for hardware 0 and later",
+                          "BOOT, version 0.0.00, at 0x40000, " + QLocale().toString(70032) +
+                              " bytes, for hardware 0 and later",
                           QString::number(Qt::StrongFocus), QString::number(Qt::StrongFocus)}));
 
     auto *verdictLabel = child<QLabel>("verdictLabel");

@@ -24,6 +24,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <thread>
@@ -162,6 +163,32 @@ struct SignalStream
     std::thread sender;
 };
 
+quint32 crc32Of(const QByteArray &bytes)
+{
+    return quint32(
+        crc32_z(0, reinterpret_cast<const Bytef *>(bytes.constData()), z_size_t(bytes.size())));
+}
+
+// Replaces bytes of the image in place where at points into a component's data, rest bytes
+// before its end, and keeps the component's CRC-32. CRC-32 is affine: a change whose CRC
+// without the initial and final inversion is zero leaves it as it was, and bytes followed by
+// that CRC of theirs, little-endian, are such a change.
+void rewriteKeepingCrc(const QString &path, qint64 at, int rest)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(at));
+    const QByteArray before = file.read(rest);
+    QByteArray change("changed!");
+    const quint32 raw = qToLittleEndian(~quint32(crc32_z(
+        0xFFFFFFFF, reinterpret_cast<const Bytef *>(change.data()), z_size_t(change.size()))));
+    change += QByteArray(reinterpret_cast<const char *>(&raw), 4);
+    QByteArray after = before;
+    for (int i = 0; i < change.size(); ++i)
+        after[i] = char(after[i] ^ change[i]);
+    QCOMPARE(crc32Of(after), crc32Of(before));
+    QVERIFY(file.seek(at) && file.write(after.left(change.size())) == change.size());
+}
+
 QString reason(int error)
 {
     return QString::fromLocal8Bit(strerror(error));
@@ -258,8 +285,15 @@ void TestUpdater::update_data()
         "The flash memory is being updated by another program.", "");
     row("image cut short during the update", three, {{"cut", ""}},
         "Error reading update image %1: a component's data is cut short", "?--");
-    row("image rewritten in place during the update", three, {{"rewrite", ""}},
-        "The update image %1 changed during the update.", "W?-");
+    // Bytes of KERN's data rewritten in place with its CRC-32 kept, after the image's check:
+    // before KERN's first erase, or once it is written and is being verified.
+    const QString changed = "The update image changed after it was checked: KERN (2 of 3, at "
+                            "0x100000).";
+    row("signed image rewritten in place before a component's erase", three,
+        {{"trust", "vendor"}, {"sign", "vendor"}, {"rewrite", "Started erasing Flash memory..."}},
+        changed, "W-?");
+    row("image of the SHA-256 asked for rewritten in place during a verify", three,
+        {{"sha256", "right"}, {"rewrite", "Verifying Flash memory..."}}, changed, "WW?");
     // The update has its own descriptor of the file: another file under the name changes nothing.
     row("image replaced under its name", three, {{"replace", ""}}, done, "WWW");
     // Out of memory outside the component buffers, here while the first component is erased.
@@ -385,11 +419,10 @@ void TestUpdater::update()
                 if (text == QLatin1String("Started writing to Flash memory..."))
                     throw std::bad_alloc();
             };
-        } else if (setting.first == "rewrite") { // a few bytes of KERN's data, in place
-            atSecondVerify = [&path] {
-                QFile file(path);
-                QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(70000 + 64 + 1000));
-                file.write("changed");
+        } else if (setting.first == "rewrite") { // at the first text given after BOOT's
+            hook = [&path, value, seen = 0](const QString &text) mutable {
+                if (text == QLatin1String(value) && ++seen == (value.startsWith("Verify") ? 2 : 1))
+                    rewriteKeepingCrc(path, 70000 + 64 + 1000, 300000 - 1000);
             };
         } else if (setting.first == "replace") {
             atSecondVerify = [&] { device.makeImage({components[0], part("EVIL", 0x300000, 5)}); };

@@ -9,6 +9,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QLocale>
 #include <QPushButton>
 
 ImageInfoDialog::ImageInfoDialog(QWidget *parent) : QDialog(parent), ui(new Ui::ImageInfoDialog)
@@ -66,21 +67,20 @@ void ImageInfoDialog::listComponents()
             ? QStringLiteral("QLabel { color: %1; }").arg(green.name())
             : QString());
     if (!listedSha256.isEmpty())
-        ui->sha256Label->setText(QStringLiteral("SHA-256: ") + QString::fromLatin1(listedSha256));
+        ui->sha256Label->setText(tr("SHA-256: %1").arg(QString::fromLatin1(listedSha256)));
     for (const ComponentRecord &record : qAsConst(listed)) {
         const QString name = visibleText(componentName(record));
         const QString version = componentVersionText(record.version);
         const QString address = QStringLiteral("0x") + QString::number(record.flashAddress, 16);
+        const QString size = QLocale().toString(record.size);
         auto *row = new QListWidgetItem(nullptr, QListWidgetItem::Type);
         // The row's widget never reaches a screen reader: the row itself says what it shows.
         row->setData(Qt::AccessibleTextRole,
                      tr("%1, version %2, at %3, %4 bytes, for hardware %5 and later")
-                         .arg(name, version, address, QString::number(record.size),
-                              QString::number(record.minHW)));
+                         .arg(name, version, address, size, QString::number(record.minHW)));
         ui->listWidget->insertItem(ui->listWidget->count(), row);
         auto *item = new ImageItem;
-        item->setFields(name, version, QString::number(record.minHW), address,
-                        QString::number(record.size));
+        item->setFields(name, version, QString::number(record.minHW), address, size);
         row->setSizeHint(item->sizeHint().expandedTo(QSize(465, 128)));
         ui->listWidget->setItemWidget(row, item);
     }

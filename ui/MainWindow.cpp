@@ -71,8 +71,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 {
     ui->setupUi(this);
     ui->label_2->setText(
-        QStringLiteral("<html><head/><body><p>VORLAN Update Utility</p><p>Version ") + appVersion +
-        QStringLiteral("</p><p><br/></p><p>KELDRA</p></body></html>"));
+        tr("<html><head/><body><p>VORLAN Update Utility</p><p>Version %1</p><p><br/></p>"
+           "<p>KELDRA</p></body></html>")
+            .arg(appVersion));
     elapsedTimer = new QElapsedTimer;
     ui->label->setPixmap(wordmark(palette(), qApp->devicePixelRatio()));
 
@@ -98,12 +99,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     QString swVersion;
     QString pidVersion;
     if (readInstalledVersions(&hwTimestamp, &swVersion, &pidVersion) < 0) {
-        QMessageBox::critical(nullptr, QStringLiteral("Cannot open file"),
-                              QStringLiteral("System file ") + QLatin1String(mailboxNodePath) +
-                                  QStringLiteral(" could not be opened.\n\n") +
-                                  nodeOpenAdvice(mailboxNodePath) +
-                                  QStringLiteral("\nApplication will now quit.\n"),
-                              QMessageBox::Ok, QMessageBox::NoButton);
+        QMessageBox::critical(
+            nullptr, tr("Cannot open file"),
+            tr("System file %1 could not be opened.\n\n%2\nApplication will "
+               "now quit.\n")
+                .arg(QLatin1String(mailboxNodePath), nodeOpenAdvice(mailboxNodePath)),
+            QMessageBox::Ok, QMessageBox::NoButton);
         if (!openWithoutDriver)
             QTimer::singleShot(0, this, SLOT(close()));
     }
@@ -137,14 +138,13 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     new DisplayLossGuard([verdict] { return verdict->waitForEnd() ? verdict->exitStatus() : -1; },
                          this);
     connect(session, &UpdateSession::interrupted, this, [this] {
-        statusBar()->showMessage(
-            QStringLiteral("The tool will quit when the update has finished."));
+        statusBar()->showMessage(tr("The tool will quit when the update has finished."));
     });
     // The way back, offered once the window is up.
     if (session->nextStep() == UpdateSession::NextStep::PutBack)
         QTimer::singleShot(0, this, [this] {
             if (isVisible())
-                offerNextStep(QStringLiteral("Unfinished update"), QMessageBox::No);
+                offerNextStep(tr("Unfinished update"), QMessageBox::No);
         });
 }
 
@@ -159,11 +159,10 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // Stopping now would leave pages erased or half written, and the device might not boot.
     if (!ui->startUpdateButton->isEnabled()) {
         event->ignore();
-        QMessageBox::warning(
-            this, QStringLiteral("Update in progress"),
-            QStringLiteral("The flash memory is being updated. Closing the tool "
-                           "now could leave the VORLAN system unable to "
-                           "start.\n\nPlease wait until the update has finished."));
+        QMessageBox::warning(this, tr("Update in progress"),
+                             tr("The flash memory is being updated. Closing the tool "
+                                "now could leave the VORLAN system unable to "
+                                "start.\n\nPlease wait until the update has finished."));
         return;
     }
     QMainWindow::closeEvent(event);
@@ -190,10 +189,10 @@ void MainWindow::startUpdateButton_released()
     const QStringList pieces = dotSeparatedPieces(filename);
     const QString extension = pieces.isEmpty() ? QString() : pieces.last();
     if (extension != QLatin1String("tarnru")) {
-        QMessageBox::warning(this, QStringLiteral("Invalid filename"),
-                             QStringLiteral("The filename is not valid.\n\nExpecting file "
-                                            "extenison: .tarnru, instead got: .") +
-                                 extension);
+        QMessageBox::warning(this, tr("Invalid filename"),
+                             tr("The filename is not valid.\n\nExpecting file extension: "
+                                ".tarnru, instead got: .%1")
+                                 .arg(extension));
         return;
     }
 
@@ -295,7 +294,7 @@ void MainWindow::updateFinished()
     showVerdict(session->verdict()->text(), session->verdict()->alarming());
     desktop->showEnd(verdictLabel->text(), session->verdict()->alarming());
     if (!quitAfterUpdate)
-        offerNextStep(QStringLiteral("Update failed"), QMessageBox::Yes);
+        offerNextStep(tr("Update failed"), QMessageBox::Yes);
 }
 
 // What only the user can decide: to go on without a copy of the flash when none could be saved,
@@ -304,8 +303,8 @@ void MainWindow::offerNextStep(const QString &title, QMessageBox::StandardButton
 {
     switch (session->nextStep()) {
     case UpdateSession::NextStep::UpdateWithoutCopy:
-        if (FlashQuestion::ask(this, QStringLiteral("No copy of the flash"),
-                               visibleText(session->question()), QMessageBox::No))
+        if (FlashQuestion::ask(this, tr("No copy of the flash"), visibleText(session->question()),
+                               QMessageBox::No))
             startUpdate(session->withoutCopy());
         return;
     case UpdateSession::NextStep::PutBack: {

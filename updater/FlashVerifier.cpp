@@ -4,10 +4,12 @@
 #include "ImageChecks.h"
 #include "ImageDigest.h"
 #include "ImageReader.h"
+#include "Sha256.h"
 #include "UpdateVerdict.h"
 #include "VorlanDriver.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QFile>
 
 #include <algorithm>
@@ -56,13 +58,19 @@ FlashVerifier::Result FlashVerifier::verify(const QString &filename, const QByte
     case FlashNode::Claim::Refused:
         return end(Refused, trouble);
     }
-    for (const ComponentRecord &component : components) {
-        compared.append({component, -1});
-        if (!compare(node, image, compared.last())) {
+    for (int i = 0; i < components.size(); ++i) {
+        compared.append({components.at(i), -1});
+        const Read read = compare(node, image, compared.last());
+        if (read != Read::Checked) {
             compared.clear();
+            if (read == Read::Changed)
+                return end(Refused, QCoreApplication::translate("FlashVerifier",
+                                                                "The update image changed after "
+                                                                "it was checked: %1.")
+                                        .arg(UpdateVerdict::componentAt(components, i + 1)));
             return end(Refused, imageReadError(filename, image.error() == QFileDevice::NoError
-                                                             ? QStringLiteral("a component's "
-                                                                              "data is cut short")
+                                                             ? tr("a component's "
+                                                                  "data is cut short")
                                                              : image.errorString()));
         }
     }
@@ -86,37 +94,42 @@ QString FlashVerifier::checkImage(QFile &image, const QString &filename,
         return problem;
     ImageDigest digest(filename, components);
     digest.setExpectedSha256(expectedSha256);
-    return digest.read(image) ? QString() : digest.refusal();
+    if (!digest.read(image))
+        return digest.refusal();
+    checkedHashes = digest.componentHashes();
+    return QString();
 }
 
 // A page of the image at a time against the same bytes of the flash, up to the first that
-// differs. Returns false when the image did not deliver the component's data.
-bool FlashVerifier::compare(FlashNode &node, QFile &image, Comparison &comparison)
+// differs. A flash that holds every byte counts only when those bytes are the ones checked.
+FlashVerifier::Read FlashVerifier::compare(FlashNode &node, QFile &image, Comparison &comparison)
 {
     const ComponentRecord &c = comparison.component;
     if (!image.seek(qint64(c.fileOffset) + ImageFormat::headerSize))
-        return false;
+        return Read::Short;
+    Sha256 sha;
     QByteArray expected(int(flashPageSize), Qt::Uninitialized);
     QByteArray found(int(flashPageSize), Qt::Uninitialized);
     if (!node.seek(c.flashAddress)) {
         comparison.firstDifference = c.flashAddress;
-        return true;
+        return Read::Checked;
     }
     for (u_int32_t done = 0; done < c.dataLength();) {
         const u_int32_t count = std::min(c.dataLength() - done, flashPageSize);
         if (image.read(expected.data(), count) != qint64(count))
-            return false;
+            return Read::Short;
+        sha.addData(expected.constData(), count);
         const u_int32_t arrived = readFlash(node, found.data(), count);
         const char *first = expected.constData();
         // The whole page at once first: only a page that differs is searched byte by byte.
         if (arrived != count || std::memcmp(first, found.constData(), count) != 0) {
             const char *mismatch = std::mismatch(first, first + arrived, found.constData()).first;
             comparison.firstDifference = qint64(c.flashAddress) + done + (mismatch - first);
-            return true;
+            return Read::Checked;
         }
         done += count;
     }
-    return true;
+    return sha.result() == checkedHashes.value(c.fileOffset) ? Read::Checked : Read::Changed;
 }
 
 int FlashVerifier::differing() const
@@ -138,7 +151,7 @@ QString FlashVerifier::text() const
 {
     switch (outcome) {
     case Matches:
-        return QStringLiteral("The flash holds this image: every component matches.");
+        return tr("The flash holds this image: every component matches.");
     case Differs: {
         const int first = firstDiffering();
         QList<ComponentRecord> components;
@@ -146,20 +159,20 @@ QString FlashVerifier::text() const
             components.append(c.component);
         const QString which = UpdateVerdict::componentAt(components, first + 1);
         const int n = differing();
-        return n == 1 ? QStringLiteral("The flash does not hold this image: component %1 "
-                                       "differs.")
+        return n == 1 ? tr("The flash does not hold this image: component %1 "
+                           "differs.")
                             .arg(which)
-                      : QStringLiteral("The flash does not hold this image: %1 of %2 components "
-                                       "differ, the first of them %3.")
+                      : tr("The flash does not hold this image: %1 of %2 components "
+                           "differ, the first of them %3.")
                             .arg(n)
                             .arg(compared.size())
                             .arg(which);
     }
     case Busy:
-        return QStringLiteral("The flash was not compared with this image: another program is "
-                              "updating it. Do not restart the computer before that program has "
-                              "finished.");
+        return tr("The flash was not compared with this image: another program is "
+                  "updating it. Do not restart the computer before that program has "
+                  "finished.");
     default:
-        return QStringLiteral("The flash was not compared with this image.");
+        return tr("The flash was not compared with this image.");
     }
 }

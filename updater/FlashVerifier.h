@@ -3,6 +3,8 @@
 #include "ComponentRecord.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -16,6 +18,8 @@ class QFile;
 // descriptor.
 class FlashVerifier
 {
+    Q_DECLARE_TR_FUNCTIONS(FlashVerifier)
+
 public:
     enum Result
     {
@@ -50,9 +54,16 @@ public:
 private:
     Result end(Result result, const QString &problem);
     QString checkImage(QFile &image, const QString &filename, QList<ComponentRecord> &components);
-    bool compare(FlashNode &node, QFile &image, Comparison &comparison);
+    enum class Read
+    {
+        Checked, // the image gave the checked bytes, or the flash differs before their end
+        Short,   // the image did not deliver the component's data
+        Changed  // the image no longer holds the checked bytes
+    };
+    Read compare(FlashNode &node, QFile &image, Comparison &comparison);
 
     QByteArray expectedSha256;
+    QHash<u_int32_t, QByteArray> checkedHashes; // each component's SHA-256, by file offset
     Result outcome = Refused;
     QString why;
     QList<Comparison> compared;

@@ -85,11 +85,11 @@ QString UpdateSession::question() const
 {
     switch (nextStep()) {
     case NextStep::UpdateWithoutCopy:
-        return updateVerdict->outcome().status + QStringLiteral(" Update without a copy?");
+        return tr("%1 Update without a copy?").arg(updateVerdict->outcome().status);
     case NextStep::PutBack:
-        return started ? QStringLiteral("Put back the flash as it was before this update?")
-                       : QStringLiteral("Put back the flash as it was before the update that "
-                                        "did not finish?");
+        return started ? tr("Put back the flash as it was before this update?")
+                       : tr("Put back the flash as it was before the update that "
+                            "did not finish?");
     default:
         return QString();
     }

@@ -20,8 +20,12 @@ bool printable(const QString &name)
     });
 }
 
-const QString notBeforeDone =
-    QStringLiteral("do not restart the computer before an update has ended with \"Done\".");
+// A text to translate and the translator's hint to it.
+struct Source
+{
+    const char *text;
+    const char *comment;
+};
 
 } // namespace
 
@@ -126,38 +130,39 @@ QString UpdateVerdict::describe() const
         return QString();
     switch (last.result) {
     case UpdateOutcome::Written: {
-        QString text = components.size() == 1
-                           ? QStringLiteral("The component was written and verified.")
-                           : QStringLiteral("All %1 components were written and verified.")
-                                 .arg(components.size());
+        QString text = components.size() == 1 ? tr("The component was written and verified.")
+                                              : tr("All %n components were written and verified.",
+                                                   nullptr, components.size());
         if (!incompleteSince.isEmpty())
-            text += QStringLiteral(" The flash still does not hold a complete image %1: put back "
-                                   "the flash as it was before, or update the rest, before "
-                                   "restarting the computer.")
+            text += tr(" The flash still does not hold a complete image %1: put back "
+                       "the flash as it was before, or update the rest, before "
+                       "restarting the computer.")
                         .arg(incompleteSince) +
                     wayBack();
         return text;
     }
     case UpdateOutcome::Failed:
-        return QStringLiteral("Update failed at component %1. The flash does not hold this image: ")
+        return tr("Update failed at component %1. The flash does not hold this image: do not "
+                  "restart the computer before an update has ended with \"Done\".")
                    .arg(componentAt(components, last.failedComponent)) +
-               notBeforeDone + wayBack();
+               wayBack();
     case UpdateOutcome::Busy:
         if (updater > 0)
-            return QStringLiteral("Another program is updating the flash now (process %1). Do "
-                                  "not restart the computer before it has finished.")
+            return tr("Another program is updating the flash now (process %1). Do "
+                      "not restart the computer before it has finished.")
                 .arg(updater);
-        return QStringLiteral("Another program is updating the flash. Do not restart the "
-                              "computer before it has finished.");
+        return tr("Another program is updating the flash. Do not restart the "
+                  "computer before it has finished.");
     default:
         if (!incompleteSince.isEmpty())
-            return QStringLiteral("The flash was not changed by this update, and it still does "
-                                  "not hold a complete image %1: ")
+            return tr("The flash was not changed by this update, and it still does not hold a "
+                      "complete image %1: do not restart the computer before an update has ended "
+                      "with \"Done\".")
                        .arg(incompleteSince) +
-                   notBeforeDone + wayBack();
-        return unknown ? QStringLiteral("The flash was not changed by this update.")
-                       : QStringLiteral("The flash was not changed. It is safe to restart the "
-                                        "computer.");
+                   wayBack();
+        return unknown ? tr("The flash was not changed by this update.")
+                       : tr("The flash was not changed. It is safe to restart the "
+                            "computer.");
     }
 }
 
@@ -167,22 +172,29 @@ QString UpdateVerdict::wayBack() const
 {
     QString text;
     if (copies.endsWith(QLatin1String(".tarnru")))
-        text = QStringLiteral(" A copy of the flash as it was before is in %1.").arg(copies);
+        text = tr(" A copy of the flash as it was before is in %1.").arg(copies);
     else if (!copies.isEmpty())
-        text = QStringLiteral(" Copies of the flash as it was before are in %1.").arg(copies);
+        text = tr(" Copies of the flash as it was before are in %1.").arg(copies);
     if (!withoutCopy.isEmpty())
-        text += QStringLiteral(" No copy holds the flash at %1.").arg(withoutCopy);
+        text += tr(" No copy holds the flash at %1.").arg(withoutCopy);
     return text;
 }
 
-QString UpdateVerdict::componentAt(const QList<ComponentRecord> &components, int k)
+QString UpdateVerdict::componentAt(const QList<ComponentRecord> &components, int k, bool translated)
 {
-    const QString count = QStringLiteral("%1 of %2").arg(k).arg(components.size());
+    static const Source place = QT_TRANSLATE_NOOP3(
+        "UpdateVerdict", "%1 of %2", "the place of a component among those of an image");
+    static const Source named = QT_TRANSLATE_NOOP3("UpdateVerdict", "%1 (%2, at %3)",
+                                                   "a component's name, place and address");
+    const auto text = [translated](const Source &source) {
+        return translated ? tr(source.text, source.comment) : QString::fromUtf8(source.text);
+    };
+    const QString count = text(place).arg(k).arg(components.size());
     if (k < 1 || k > components.size())
         return QStringLiteral("(%1)").arg(count);
     const ComponentRecord &failed = components.at(k - 1);
     const QString address = QStringLiteral("0x") + QString::number(failed.flashAddress, 16);
     const QString name = componentName(failed);
-    return printable(name) ? QStringLiteral("%1 (%2, at %3)").arg(name, count, address)
+    return printable(name) ? text(named).arg(name, count, address)
                            : QStringLiteral("%1 (%2)").arg(address, count);
 }

@@ -23,8 +23,10 @@ public:
 
     void follow(UpdaterThread *worker, const QList<ComponentRecord> &components);
     // "KERN (2 of 3, at 0x200000)", or "0x200000 (2 of 3)" for a component without a readable
-    // name: the kth of the components, from 1.
-    static QString componentAt(const QList<ComponentRecord> &components, int k);
+    // name: the kth of the components, from 1. In the user's language, or untranslated for the
+    // record of the flash, which users of every language and scripts read.
+    static QString componentAt(const QList<ComponentRecord> &components, int k,
+                               bool translated = true);
     // An update that was refused, with this status text, before a worker could start.
     void noteRefused(const QString &status);
 

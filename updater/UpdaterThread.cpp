@@ -8,6 +8,7 @@
 #include "ImageReader.h"
 #include "ImageWriter.h"
 #include "InstalledVersions.h"
+#include "Sha256.h"
 #include "StateFolder.h"
 #include "SystemError.h"
 #include "UpdateProgress.h"
@@ -24,7 +25,6 @@
 #include <cerrno>
 #include <ctime>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -35,6 +35,8 @@
 namespace {
 
 constexpr u_int32_t transferBlockSize = 1024;
+// The image is read again in blocks of this size and compared with the checked bytes.
+constexpr u_int32_t compareBlockSize = 64 * 1024;
 constexpr long wordRepairPauseNs = 50000000;
 // A page that still differs after this many erase-and-rewrites will not get better.
 constexpr int pageRepairLimit = 3;
@@ -55,11 +57,6 @@ std::unique_ptr<char[]> allocateComponentBuffer()
     return std::unique_ptr<char[]>(new (std::nothrow) char[largestComponentData]);
 }
 
-quint32 checksum(const char *data, u_int32_t length)
-{
-    return quint32(crc32_z(crc32_z(0, nullptr, 0), reinterpret_cast<const Bytef *>(data), length));
-}
-
 // Reads a component's data from the image; false unless every byte of it arrived. The rest of
 // the component's last page holds 0xFF, the erased value: a page repair writes whole pages.
 bool readComponentData(QFile &image, u_int32_t fileOffset, u_int32_t length, char *buffer)
@@ -75,8 +72,8 @@ bool readComponentData(QFile &image, u_int32_t fileOffset, u_int32_t length, cha
 QString dataReadProblem(const QFile &image)
 {
     return image.error() == QFileDevice::NoError
-               ? QStringLiteral("a component's data is cut short")
-               : QStringLiteral("it cannot be read: ") + image.errorString();
+               ? UpdaterThread::tr("a component's data is cut short")
+               : UpdaterThread::tr("it cannot be read: %1").arg(image.errorString());
 }
 
 // Reads flash content; bytes that could not be read are set to differ from the image, so that
@@ -158,25 +155,74 @@ void UpdaterThread::reportProgress(int stage, float fraction)
 bool UpdaterThread::allocated(const void *buffer)
 {
     if (!buffer)
-        emit updateStatusText(QStringLiteral("Not enough memory to update the flash."));
+        emit updateStatusText(tr("Not enough memory to update the flash."));
     return buffer != nullptr;
 }
 
-// Every read of a component's data after the first must give the bytes of the first: the flash
-// is never programmed towards bytes that another image put under the same name meanwhile.
-bool UpdaterThread::readImage(QFile &image, u_int32_t fileOffset, u_int32_t length, char *buffer)
+// Reads a component's data into the worker's buffer: from now on the only bytes of it that are
+// written, compared with the flash or used to repair it.
+bool UpdaterThread::loadData(QFile &image, u_int32_t fileOffset, u_int32_t length,
+                             const QString &name)
 {
-    if (!readComponentData(image, fileOffset, length, buffer)) {
+    checkedOffset.reset();
+    changedText = tr("The update image changed after it was checked: %1.").arg(name);
+    if (!checkedBuffer)
+        checkedBuffer = allocateComponentBuffer();
+    if (!allocated(checkedBuffer.get()))
+        return false;
+    if (!readComponentData(image, fileOffset, length, checkedBuffer.get())) {
         emit updateStatusText(imageReadError(filename, dataReadProblem(image)));
         return false;
     }
-    const auto first = checksums.constFind(fileOffset);
-    if (first != checksums.constEnd() && *first != checksum(buffer, length)) {
-        emit updateStatusText(
-            QStringLiteral("The update image %1 changed during the update.").arg(filename));
+    checkedOffset = fileOffset;
+    return true;
+}
+
+// Before a component's first erase: its data must have the SHA-256 that the image's check
+// recorded for it.
+bool UpdaterThread::takeCheckedData(QFile &image, const ComponentRecord &component,
+                                    const QString &name)
+{
+    const u_int32_t length = component.dataLength();
+    if (length == 0)
+        return true;
+    if (!loadData(image, component.fileOffset, length, name))
+        return false;
+    Sha256 sha;
+    sha.addData(checkedBuffer.get(), length);
+    if (sha.result() != checkedHashes.value(component.fileOffset)) {
+        checkedOffset.reset();
+        emit updateStatusText(changedText);
         return false;
     }
     return true;
+}
+
+// The checked bytes of the component's data, once the image has been read again and found to
+// hold them still; null when it does not. An operation called on its own, without a checked
+// copy, takes its first read as one.
+const char *UpdaterThread::checkedData(QFile &image, u_int32_t fileOffset, u_int32_t address,
+                                       u_int32_t length)
+{
+    if (!checkedOffset || *checkedOffset != fileOffset)
+        return loadData(image, fileOffset, length, QStringLiteral("0x") + hex(address))
+                   ? checkedBuffer.get()
+                   : nullptr;
+    QByteArray block(int(std::min(length, compareBlockSize)), Qt::Uninitialized);
+    const bool sought = image.seek(qint64(fileOffset) + ImageFormat::headerSize);
+    for (u_int32_t done = 0; done < length;) {
+        const u_int32_t count = std::min(length - done, compareBlockSize);
+        if (!sought || image.read(block.data(), count) != qint64(count)) {
+            emit updateStatusText(imageReadError(filename, dataReadProblem(image)));
+            return nullptr;
+        }
+        if (std::memcmp(block.constData(), checkedBuffer.get() + done, count) != 0) {
+            emit updateStatusText(changedText);
+            return nullptr;
+        }
+        done += count;
+    }
+    return checkedBuffer.get();
 }
 
 // Every transfer after a failed seek would land at a wrong place: the component fails instead.
@@ -185,8 +231,8 @@ bool UpdaterThread::seekFlash(FlashNode &node, u_int32_t address)
     if (node.seek(address))
         return true;
     const int error = errno;
-    emit updateStatusText(QStringLiteral("Error seeking Flash memory to 0x%1: %2")
-                              .arg(hex(address), systemErrorText(error)));
+    emit updateStatusText(
+        tr("Error seeking Flash memory to 0x%1: %2").arg(hex(address), systemErrorText(error)));
     return false;
 }
 
@@ -208,7 +254,7 @@ bool UpdaterThread::transferBlocks(int fd, u_int32_t address, u_int32_t length, 
         if (!transfer(offset, transferBlockSize) &&
             !seekFlash(node, address + offset + transferBlockSize))
             return false;
-        emit updateStatusText(announcement + hex(address + offset));
+        emit updateStatusText(announcement.arg(hex(address + offset)));
     }
     const u_int32_t rest = blocks * transferBlockSize;
     // What the last transfer missed shows in the comparison.
@@ -222,7 +268,7 @@ int UpdaterThread::unlockFlash(int fd)
     FlashNode node(fd);
     const int result = node.unlock();
     if (result < 0)
-        emit updateStatusText(QStringLiteral("Error unlocking Flash memory."));
+        emit updateStatusText(tr("Error unlocking Flash memory."));
     return result;
 }
 
@@ -234,10 +280,10 @@ int UpdaterThread::eraseFlash(int fd, u_int32_t address, u_int32_t length)
     for (u_int32_t k = 0; k < pages; ++k) {
         const u_int32_t page = address + k * flashPageSize;
         reportProgress(0, float(k) / float(pages));
-        emit updateStatusText(QStringLiteral("Erasing page at 0x") + hex(page));
+        emit updateStatusText(tr("Erasing page at 0x%1").arg(hex(page)));
         const int result = node.erase(page);
         if (result < 0) {
-            emit updateStatusText(QStringLiteral("Error erasing page at 0x") + hex(page));
+            emit updateStatusText(tr("Error erasing page at 0x%1").arg(hex(page)));
             return result;
         }
     }
@@ -254,20 +300,20 @@ int UpdaterThread::writeToFlash(int fd, QFile &file, u_int32_t fileOffset, u_int
         return 0;
     if (length > largestComponentData)
         return -1;
-    const std::unique_ptr<char[]> buffer = allocateComponentBuffer();
-    if (!allocated(buffer.get()) || !readImage(file, fileOffset, length, buffer.get()))
+    const char *const data = checkedData(file, fileOffset, address, length);
+    if (!data)
         return -1;
-    const char *const data = buffer.get();
     FlashNode node(fd);
     const bool written =
-        transferBlocks(fd, address, length, 1, QStringLiteral("Writing to Flash memory at 0x"),
+        transferBlocks(fd, address, length, 1, tr("Writing to Flash memory at 0x%1"),
                        [&node, data](u_int32_t offset, u_int32_t count) {
                            return node.writeAll(data + offset, count);
                        });
     return written ? 0 : -1;
 }
 
-// The image is read once per call, and every pass compares with those bytes.
+// The image is read once per call and must still hold the checked bytes, which every pass
+// compares with.
 int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_int32_t address,
                                    u_int32_t length)
 {
@@ -276,14 +322,13 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
         return 0;
     if (length > largestComponentData)
         return -1;
-    const std::unique_ptr<char[]> fileBuffer = allocateComponentBuffer();
+    const char *const image = checkedData(file, fileOffset, address, length);
+    if (!image)
+        return -1;
     const std::unique_ptr<char[]> flashBuffer = allocateComponentBuffer();
-    if (!allocated(fileBuffer.get()) || !allocated(flashBuffer.get()))
+    if (!allocated(flashBuffer.get()))
         return -1;
-    char *const image = fileBuffer.get();
     char *const flash = flashBuffer.get();
-    if (!readImage(file, fileOffset, length, image))
-        return -1;
     FlashNode node(fd);
     // The last unit holds the 1 to 3 bytes of a length that is not a multiple of 4.
     const u_int32_t words = (length + 3) / 4;
@@ -292,14 +337,13 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
     for (;;) {
         currentStage = Stage::ReadingBack;
         reportProgress(2, 0.0f);
-        if (!transferBlocks(fd, address, length, 2,
-                            QStringLiteral("Reading from Flash memory at 0x"),
+        if (!transferBlocks(fd, address, length, 2, tr("Reading from Flash memory at 0x%1"),
                             [&node, image, flash](u_int32_t offset, u_int32_t count) {
                                 return readFlash(node, flash + offset, image + offset, count);
                             }))
             return -1;
         currentStage = Stage::Comparing;
-        emit updateStatusText(QStringLiteral("Verifying Flash memory content."));
+        emit updateStatusText(tr("Verifying Flash memory content."));
 
         u_int32_t w = 0;
         for (; w < words; ++w) {
@@ -320,8 +364,7 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
             if ((expected & found) == expected) {
                 if (!seekFlash(node, address + offset))
                     return -1;
-                emit updateStatusText(QStringLiteral("Writing to Flash memory at 0x") +
-                                      hex(offset));
+                emit updateStatusText(tr("Writing to Flash memory at 0x%1").arg(hex(offset)));
                 // A rewrite that the node refuses leaves only the erase.
                 if (node.writeAll(image + offset, count)) {
                     pauseForProgramming();
@@ -337,8 +380,8 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
             }
             int &repairs = repairsOfPage[int(offset / flashPageSize)];
             if (repairs == pageRepairLimit) {
-                emit updateStatusText(QStringLiteral("Error verifying Flash memory at 0x") +
-                                      hex(address + (offset & ~(flashPageSize - 1))));
+                emit updateStatusText(tr("Error verifying Flash memory at 0x%1")
+                                          .arg(hex(address + (offset & ~(flashPageSize - 1)))));
                 return -1;
             }
             ++repairs;
@@ -360,14 +403,14 @@ bool UpdaterThread::repairPage(int fd, const char *fileBuffer, u_int32_t address
     const u_int32_t pageOffset = offset & ~(flashPageSize - 1);
     const u_int32_t page = address + pageOffset;
     qDebug() << QStringLiteral("Erasing page at 0x") + hex(page);
-    emit updateStatusText(QStringLiteral("Erasing page at 0x") + hex(page));
+    emit updateStatusText(tr("Erasing page at 0x%1").arg(hex(page)));
     if (node.erase(page) < 0) {
-        emit updateStatusText(QStringLiteral("Error erasing page at 0x") + hex(page));
+        emit updateStatusText(tr("Error erasing page at 0x%1").arg(hex(page)));
         return false;
     }
     if (!seekFlash(node, page))
         return false;
-    emit updateStatusText(QStringLiteral("Writing to Flash memory at 0x") + hex(page));
+    emit updateStatusText(tr("Writing to Flash memory at 0x%1").arg(hex(page)));
     qDebug() << QStringLiteral("Writing Flash page at 0x") + hex(pageOffset);
     // Whatever the page did not take, the next pass finds and repairs again.
     static_cast<void>(node.writeAll(fileBuffer + pageOffset, flashPageSize));
@@ -387,7 +430,7 @@ void UpdaterThread::end(UpdateOutcome::Result outcome, const QString &status)
 
 void UpdaterThread::process()
 {
-    emit updateStatusText(QStringLiteral("Updater initialization..."));
+    emit updateStatusText(tr("Updater initialization..."));
     reportProgress(0, 0.0f);
     result = UpdateOutcome();
     // The last status text is the outcome's, whichever way the run ends.
@@ -399,7 +442,7 @@ void UpdaterThread::process()
     } catch (const std::exception &) {
         // Out of memory outside the component buffers, most likely: the run ends like any
         // other failure, with the node closed and finished() once.
-        end(UpdateOutcome::Refused, QStringLiteral("Not enough memory to update the flash."));
+        end(UpdateOutcome::Refused, tr("Not enough memory to update the flash."));
     }
     disconnect(lastText);
     emit finished();
@@ -417,15 +460,15 @@ void UpdaterThread::run()
         return end(UpdateOutcome::Refused, problem);
     if (confirmed && components != *confirmed)
         return end(UpdateOutcome::Refused,
-                   QStringLiteral("The update image changed after it was shown. Check it and "
-                                  "press Update again."));
-    // The bytes that will be written, their checksums, hash and signature, in one read.
+                   tr("The update image changed after it was shown. Check it and "
+                      "press Update again."));
+    // The bytes that will be written, their hashes and signatures, in one read.
     ImageDigest digest(filename, components);
     digest.setExpectedSha256(expectedSha256);
     digest.setOwnCopy(ownCopy);
     if (!digest.read(image))
         return end(UpdateOutcome::Refused, digest.refusal());
-    checksums = digest.checksums();
+    checkedHashes = digest.componentHashes();
     // The record and the copies decide what is written back one day: a folder that anyone
     // else could change is not used, and then nothing is done.
     const StateFolder folder;
@@ -452,6 +495,8 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
                            const StateFolder &folder)
 {
     unlockFlash(fd);
+    // Under the lock no other run is saving a file: a hidden one is what a killed run left.
+    folder.removeLeftovers();
     // Read under the lock: no other update can change it from here on.
     FlashJournal journal = FlashJournal::load(folder);
     // A damaged record tells no pages: every page of this update counts as not at risk yet.
@@ -478,8 +523,8 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
     QString reason;
     if (!journal.save(folder, &reason))
         return end(UpdateOutcome::Refused,
-                   QStringLiteral("The record of this update could not be saved: %1. The flash "
-                                  "was not changed.")
+                   tr("The record of this update could not be saved: %1. The flash "
+                      "was not changed.")
                        .arg(reason));
     // However the run leaves from here, an exception's way included, the record stops naming
     // this process as one that is updating.
@@ -498,7 +543,7 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
     } unmark{journal, folder};
     if (!updateComponents(fd, image, components)) {
         if (first)
-            journal.failure = UpdateVerdict::componentAt(components, current);
+            journal.failure = UpdateVerdict::componentAt(components, current, false);
         return end(UpdateOutcome::Failed, QString());
     }
     image.close();
@@ -512,12 +557,11 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
     if (!journal.isEmpty()) {
         // Pages that an earlier update left erased or half written lie outside this image.
         end(UpdateOutcome::Written,
-            QStringLiteral("Done updating, but the flash still does not hold a complete image %1. "
-                           "Update again before restarting the computer.")
+            tr("Done updating, but the flash still does not hold a complete image %1. "
+               "Update again before restarting the computer.")
                 .arg(journal.since()));
     } else {
-        end(UpdateOutcome::Written,
-            QStringLiteral("Done updating. It is now safe to restart the computer."));
+        end(UpdateOutcome::Written, tr("Done updating. It is now safe to restart the computer."));
     }
     emit updateCurrentProgress(100);
     emit updateTotalProgress(100);
@@ -553,22 +597,21 @@ bool UpdaterThread::saveCopy(int fd, const StateFolder &folder,
     const QString name = FlashCopies::newName(folder, QDateTime::currentDateTimeUtc());
     const QString path = folder.path(StateFolder::Copies) + QLatin1Char('/') + name;
     currentStage = Stage::SavingCopy;
-    emit updateStatusText(QStringLiteral("Saving a copy of the flash to %1...").arg(path));
+    emit updateStatusText(tr("Saving a copy of the flash to %1...").arg(path));
 
     AtomicFile file(folder, StateFolder::Copies, name);
     std::optional<u_int32_t> unread;
     QString problem;
     if (blocks.size() > ImageFormat::componentLimit) {
-        problem =
-            QStringLiteral("its pages lie in more than %1 pieces").arg(ImageFormat::componentLimit);
+        problem = tr("its pages lie in more than %1 pieces").arg(ImageFormat::componentLimit);
     } else if (!file.open()) {
         problem = file.errorString();
     } else if (!copyPages(fd, blocks, file, &unread)) {
         if (!unread) {
             problem = file.errorString();
         } else {
-            end(UpdateOutcome::Refused, QStringLiteral("Error reading Flash memory at 0x%1 for a "
-                                                       "copy. The flash was not changed.")
+            end(UpdateOutcome::Refused, tr("Error reading Flash memory at 0x%1 for a "
+                                           "copy. The flash was not changed.")
                                             .arg(hex(*unread)));
             return false;
         }
@@ -576,11 +619,11 @@ bool UpdaterThread::saveCopy(int fd, const StateFolder &folder,
         problem = file.errorString();
     } else if (!FlashCopies::unchanged(folder, name, file.size(), file.sha256(), &problem)) {
         // Only a copy that reads back as written may let the erase begin.
-        problem = QStringLiteral("it reads back otherwise than it was written");
+        problem = tr("it reads back otherwise than it was written");
     }
     if (!problem.isEmpty()) {
         end(UpdateOutcome::CopyNotSaved,
-            QStringLiteral("No copy of the flash could be saved: %1.").arg(problem));
+            tr("No copy of the flash could be saved: %1.").arg(problem));
         return false;
     }
     *saved = {name, file.size(), file.sha256()};
@@ -635,17 +678,19 @@ bool UpdaterThread::updateComponents(int fd, QFile &image, const QList<Component
         const u_int32_t length = c.dataLength();
         componentShare = shares.at(i);
         current = i + 1;
+        if (!takeCheckedData(image, c, UpdateVerdict::componentAt(components, current)))
+            return false;
         currentStage = Stage::Erasing;
-        emit updateStatusText(QStringLiteral("Started erasing Flash memory..."));
+        emit updateStatusText(tr("Started erasing Flash memory..."));
         if (eraseFlash(fd, c.flashAddress, length) < 0 ||
             eraseFlash(fd, c.flashAddress, length) < 0)
             return false;
         currentStage = Stage::Writing;
-        emit updateStatusText(QStringLiteral("Started writing to Flash memory..."));
+        emit updateStatusText(tr("Started writing to Flash memory..."));
         if (writeToFlash(fd, image, c.fileOffset, c.flashAddress, length) < 0)
             return false;
         currentStage = Stage::ReadingBack;
-        emit updateStatusText(QStringLiteral("Verifying Flash memory..."));
+        emit updateStatusText(tr("Verifying Flash memory..."));
         if (verifyAndRepair(fd, image, c.fileOffset, c.flashAddress, length) < 0)
             return false;
         completedShare += componentShare;
