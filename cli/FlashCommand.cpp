@@ -128,6 +128,11 @@ int FlashCommand::restore()
     QString refusal;
     if (!session->putBack(&plan, &refusal)) {
         console.fail(refusal);
+        if (session->updatingElsewhere()) {
+            reportUnchanged(tr("Another program is updating the flash. Do not restart the "
+                               "computer before it has finished."));
+            return FlashBusy;
+        }
         return unchanged(tr("The flash was not changed: there is nothing that can be put back."));
     }
     list(plan.image, plan.components);

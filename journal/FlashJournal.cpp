@@ -3,14 +3,21 @@
 #include "AtomicFile.h"
 #include "FlashCopies.h"
 #include "StateFolder.h"
+#include "SystemError.h"
 #include "VorlanDriver.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -67,21 +74,57 @@ FlashJournal FlashJournal::load(const StateFolder &folder)
 {
     QByteArray content;
     QString reason;
+    FlashJournal journal;
     switch (folder.read(StateFolder::Top, QLatin1String(fileName), sizeLimit, &content, &reason)) {
     case StateFolder::Read::Missing:
-        return FlashJournal();
-    case StateFolder::Read::Refused: {
-        FlashJournal journal;
+        break;
+    case StateFolder::Read::Refused:
         journal.damage = reason;
-        return journal;
-    }
+        journal.damagedFile = true;
+        break;
     case StateFolder::Read::Done:
+        journal = parse(content);
+        if (journal.damaged()) {
+            journal.damage = folder.path() + QLatin1Char('/') + QLatin1String(fileName);
+            journal.damagedFile = true;
+        }
         break;
     }
-    FlashJournal journal = parse(content);
-    if (journal.damaged())
-        journal.damage = folder.path() + QLatin1Char('/') + QLatin1String(fileName);
+    const QStringList kept = keptDamaged(folder);
+    if (!journal.damaged() && !kept.isEmpty())
+        journal.damage = tr("kept as %1").arg(folder.path() + QLatin1Char('/') + kept.first());
     return journal;
+}
+
+QStringList FlashJournal::keptDamaged(const StateFolder &folder)
+{
+    QStringList kept =
+        folder.names(StateFolder::Top)
+            .filter(QRegularExpression(QStringLiteral("^") + QLatin1String(damagedPrefix) +
+                                       QStringLiteral("[0-9-]+\\.json$")));
+    kept.sort();
+    return kept;
+}
+
+bool FlashJournal::setAsideDamaged(const StateFolder &folder, QString *reason)
+{
+    const FlashJournal journal = load(folder);
+    struct stat info;
+    // A link or a pipe in its place was put there by hand: the record is not saved over it.
+    if (!journal.damagedFile ||
+        fstatat(folder.descriptor(StateFolder::Top), fileName, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(info.st_mode))
+        return true;
+    const QString stem = QLatin1String(damagedPrefix) + QDateTime::currentDateTimeUtc().toString(
+                                                            QStringLiteral("yyyyMMdd-HHmmss"));
+    QString kept = stem + QStringLiteral(".json");
+    for (int n = 2; folder.exists(StateFolder::Top, kept); ++n)
+        kept = stem + QStringLiteral("-%1.json").arg(n);
+    if (folder.rename(StateFolder::Top, QLatin1String(fileName), kept))
+        return true;
+    *reason = tr("the damaged record %1 cannot be set aside: %2")
+                  .arg(journal.damage, systemErrorText(errno));
+    return false;
 }
 
 // Everything is checked before it is used: the pages lie within the 32-bit flash space, on page
@@ -124,13 +167,24 @@ FlashJournal FlashJournal::parse(const QByteArray &json)
         const qint64 address = whole(run.value(QLatin1String("address")), 0, flashSpace - 1);
         const qint64 count =
             whole(run.value(QLatin1String("count")), 1, qint64(flashSpace / flashPageSize));
-        const qint64 copy = whole(run.value(QLatin1String("copy")), -1, journal.copies.size() - 1);
-        if (address < 0 || count < 0 || copy < -1 || address % flashPageSize != 0 ||
+        // A copy beyond the list is no copy at all: the record is not one this tool wrote.
+        const QJsonValue copyValue = run.value(QLatin1String("copy"));
+        const qint64 copy = whole(copyValue, -1, journal.copies.size() - 1);
+        if (address < 0 || count < 0 || (copy == -1 && copyValue.toDouble(0) != -1.0) ||
+            address % flashPageSize != 0 ||
             quint64(address) + quint64(count) * flashPageSize > flashSpace ||
             (named += count) > qint64(flashSpace / flashPageSize))
             return damaged();
         for (qint64 k = 0; k < count; ++k)
             journal.pages.insert(u_int32_t(address + k * flashPageSize), int(copy));
+    }
+    journal.updates = int(qMax<qint64>(whole(root.value(QLatin1String("updates")), 1, 1 << 30), 1));
+    for (const QJsonValue &value : root.value(QLatin1String("pending")).toArray()) {
+        const QJsonObject entry = value.toObject();
+        const QByteArray sha256 = entry.value(QLatin1String("sha256")).toString().toLatin1();
+        if (QByteArray::fromHex(sha256).size() != 32)
+            return damaged();
+        journal.pending.append({entry.value(QLatin1String("image")).toString(), sha256});
     }
     const QJsonValue process = root.value(QLatin1String("process"));
     if (process.isObject()) {
@@ -173,10 +227,13 @@ bool FlashJournal::save(const StateFolder &folder, QString *reason) const
         pageList.append(
             QJsonObject{{"address", double(first)}, {"count", double(count)}, {"copy", copy}});
     }
-    QJsonObject root{{"image", image},
-                     {"started", started.toString(Qt::ISODate)},
-                     {"copies", copyList},
-                     {"pages", pageList}};
+    QJsonArray pendingList;
+    for (const Pending &entry : pending)
+        pendingList.append(
+            QJsonObject{{"image", entry.image}, {"sha256", QString::fromLatin1(entry.sha256)}});
+    QJsonObject root{{"image", image},     {"started", started.toString(Qt::ISODate)},
+                     {"updates", updates}, {"copies", copyList},
+                     {"pages", pageList},  {"pending", pendingList}};
     if (!failure.isEmpty())
         root.insert(QLatin1String("failure"), failure);
     if (process.pid > 0)
@@ -217,7 +274,12 @@ void FlashJournal::putAtRisk(const QList<u_int32_t> &addresses, int copy, const 
         this->image = image;
         started = QDateTime::currentDateTimeUtc();
         failure.clear();
+        updates = 0;
     }
+    // A put-back, or an update of pages all at risk already, adds no unfinished update.
+    if (std::any_of(addresses.begin(), addresses.end(),
+                    [this](u_int32_t page) { return !pages.contains(page); }))
+        ++updates;
     for (const u_int32_t page : addresses) {
         if (!pages.contains(page))
             pages.insert(page, copy);
@@ -228,6 +290,10 @@ void FlashJournal::takeOff(const QList<u_int32_t> &addresses)
 {
     for (const u_int32_t page : addresses)
         pages.remove(page);
+    if (pages.isEmpty()) {
+        updates = 0;
+        pending.clear();
+    }
     // Copies that hold no page at risk any more are no longer the way back.
     QList<Copy> kept;
     QMap<int, int> renumbered{{-1, -1}};
@@ -246,22 +312,27 @@ QString FlashJournal::describe() const
     const QString name = image.isEmpty() ? tr("an unknown image") : image;
     const QString when =
         started.isValid() ? FlashCopies::timeText(started) : tr("at an unknown time");
+    if (updates > 1)
+        return tr("the first of %n unfinished updates (%1, started %2)", nullptr, updates)
+            .arg(name, when);
     return tr("the last update (%1, started %2)").arg(name, when);
 }
 
 QString FlashJournal::warning(const QString &copiesFolder) const
 {
     if (damaged())
-        return tr("The record of the last update is damaged (%1): the flash may not "
-                  "hold a complete image. Update again with a complete image before "
-                  "restarting the computer.")
+        return tr("The record of an earlier update is damaged (%1), so the tool cannot tell "
+                  "whether pages of the flash are at risk. Put back a copy of the flash that you "
+                  "choose, or update with a complete image and check it with vorlan-flash "
+                  "verify, before restarting the computer.")
             .arg(damage);
     if (updatingElsewhere())
         return tr("Another program is updating the flash now (process %1). Do not "
                   "restart the computer before it has finished.")
             .arg(process.pid);
-    QString text = tr("%1 did not finish: the flash may not hold a complete image. Update again "
-                      "or put back the flash as it was before restarting the computer.")
+    QString text = tr("%1 did not finish: the flash may not hold a complete image. Update again, "
+                      "or put back the pages that it left at risk as they were, before "
+                      "restarting the computer.")
                        .arg(describe());
     text[0] = text.at(0).toUpper();
     const QString back = wayBack(copiesFolder);
@@ -277,7 +348,7 @@ QString FlashJournal::warning(const QString &copiesFolder) const
 QString FlashJournal::since() const
 {
     if (damaged())
-        return tr("since the record of the last update was found damaged");
+        return tr("since the record of an earlier update was found damaged (%1)").arg(damage);
     if (!failure.isEmpty())
         return tr("since the update that failed at component %1").arg(failure);
     return tr("since %1 did not finish").arg(describe());
@@ -298,15 +369,23 @@ QString FlashJournal::wayBack(const QString &copiesFolder) const
 
 QString FlashJournal::withoutCopyText() const
 {
+    return runsText(pagesWithoutCopy());
+}
+
+QString FlashJournal::atRiskText() const
+{
+    return runsText(pagesAtRisk());
+}
+
+QString FlashJournal::runsText(const QList<u_int32_t> &pages)
+{
     QStringList runs;
-    const QList<u_int32_t> missing = pagesWithoutCopy();
-    for (int i = 0; i < missing.size();) {
+    for (int i = 0; i < pages.size();) {
         int j = i;
-        while (j + 1 < missing.size() &&
-               quint64(missing[j + 1]) == quint64(missing[j]) + flashPageSize)
+        while (j + 1 < pages.size() && quint64(pages[j + 1]) == quint64(pages[j]) + flashPageSize)
             ++j;
         runs << tr("%1 to %2", "a run of flash addresses")
-                    .arg(hex(missing[i]), hex(missing[j] + flashPageSize - 1));
+                    .arg(hex(pages[i]), hex(pages[j] + flashPageSize - 1));
         i = j + 1;
     }
     return runs.join(QStringLiteral(", "));

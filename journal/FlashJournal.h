@@ -43,11 +43,34 @@ public:
         bool isRunning() const;
     };
 
+    // An update that put pages at risk and has not taken them off: when its end could not be
+    // recorded, the flash may hold its image whole although the record still counts them.
+    struct Pending
+    {
+        QString image;     // the absolute path
+        QByteArray sha256; // of the image file, in hexadecimal
+
+        bool operator==(const Pending &other) const
+        {
+            return image == other.image && sha256 == other.sha256;
+        }
+    };
+
     static constexpr const char *fileName = "unfinished-update.json";
     static constexpr qint64 sizeLimit = 1 << 20;
+    // A damaged record is kept beside the record under this prefix and the UTC time; while one
+    // stands, nothing tells which pages it named, and no copy is deleted.
+    static constexpr const char *damagedPrefix = "damaged-record-";
 
-    // The journal in the folder: empty when there is none; damaged() when it cannot be used.
+    // The journal in the folder: empty when there is none; damaged() when it cannot be used or
+    // a damaged record stands beside it.
     static FlashJournal load(const StateFolder &folder);
+    // Under the flash's lock: a record that is a regular file and cannot be read is renamed
+    // beside it, and the journal starts afresh, still damaged while the kept file stands. False,
+    // with why, when it cannot be renamed.
+    static bool setAsideDamaged(const StateFolder &folder, QString *reason);
+    // The damaged records that stand, their names in the folder.
+    static QStringList keptDamaged(const StateFolder &folder);
     static FlashJournal parse(const QByteArray &json);
     // Saves it, or removes the file when no page is at risk.
     bool save(const StateFolder &folder, QString *reason) const;
@@ -68,6 +91,9 @@ public:
     void putAtRisk(const QList<u_int32_t> &addresses, int copy, const QString &image);
     void takeOff(const QList<u_int32_t> &addresses);
 
+    // "0x100000 to 0x13ffff, 0x200000 to 0x21ffff": the pages at risk.
+    QString atRiskText() const;
+
     // The start-up warning; copies names the copies' folder.
     QString warning(const QString &copies) const;
     // Why the flash may not hold a complete image, for a later verdict: "since ...".
@@ -84,8 +110,12 @@ public:
     QList<Copy> copies;
     QMap<u_int32_t, int> pages; // page address to the index of its copy, or -1
     Process process;            // pid 0 when no update is running
-    QString damage;             // why the file cannot be used, naming it
+    QString damage;             // why the record cannot be used, naming the file
+    bool damagedFile = false;   // the record itself is damaged, not yet set aside
+    int updates = 0;            // how many unfinished updates put the pages at risk
+    QList<Pending> pending;
 
 private:
     QString describe() const;
+    static QString runsText(const QList<u_int32_t> &pages);
 };

@@ -9,7 +9,10 @@
 #include "StateFolder.h"
 #include "VorlanDriver.h"
 
+#include <QCoreApplication>
 #include <QFile>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <functional>
@@ -91,10 +94,16 @@ bool PutBackImage::build(const StateFolder &folder, const FlashJournal &journal,
         *refusal = tr("The copy %1/%2 has changed since it was saved.").arg(copies, copy.file);
         qint64 size = -1;
         const int fd = folder.openFile(StateFolder::Copies, copy.file, &size);
+        if (fd < 0) {
+            *refusal = tr("The copy cannot be used: %1.")
+                           .arg(folder.openProblem(StateFolder::Copies, copy.file, errno));
+            closeAll();
+            return false;
+        }
         QFile file;
         QList<ComponentRecord> blocks;
         QString readProblem;
-        if (fd < 0 || (fds.append(fd), size != copy.size) || !file.open(fd, QIODevice::ReadOnly) ||
+        if ((fds.append(fd), size != copy.size) || !file.open(fd, QIODevice::ReadOnly) ||
             readImageComponents(file, blocks, &readProblem) != 0) {
             closeAll();
             return false;
@@ -137,6 +146,13 @@ bool PutBackImage::build(const StateFolder &folder, const FlashJournal &journal,
 
     AtomicFile image(folder, StateFolder::Top, QLatin1String(fileName));
     bool written = image.open();
+    if (!written) {
+        closeAll();
+        *refusal = tr("The flash cannot be put back: %1 cannot be written: %2.")
+                       .arg(folder.path() + QLatin1Char('/') + QLatin1String(fileName),
+                            image.errorString());
+        return false;
+    }
     components.clear();
     qint64 started = -1; // the source of the run whose block is being written
     for (int c = 0; written && c < journal.copies.size(); ++c) {

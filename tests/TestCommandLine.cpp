@@ -209,7 +209,8 @@ void TestCommandLine::outcome_data()
                 {"update %4 --yes", -9, {}, {{"KILL_AT_WRITE", "150"}}},
                 {"restore --yes",
                  0,
-                 {"Copies of the flash as it was before are in %5/copies.",
+                 {"The first of 2 unfinished updates (%1, started ",
+                  "Copies of the flash as it was before are in %5/copies.",
                   "All 4 components were written and verified.", "safe"}}}
         << "before";
     QTest::newRow("a copy changed on disk")
@@ -218,7 +219,15 @@ void TestCommandLine::outcome_data()
                 {"restore --yes",
                  2,
                  {"The copy %2 has changed since it was saved."},
-                 {{"tamper", ""}}}}
+                 {{"tamper", ""}}},
+                {"restore --yes",
+                 2,
+                 {"cannot be used: %5/copies/flash-", ".tarnru is missing."},
+                 {{"delete", ""}}},
+                {"restore --yes",
+                 2,
+                 {".tarnru is a named pipe, not a regular file."},
+                 {{"fifo", ""}}}}
         << "after the first";
     // A full disk is reported, not taken for a saved copy or record.
     QTest::newRow("a copy cut by a full disk")
@@ -305,10 +314,13 @@ void TestCommandLine::outcome_data()
     QTest::newRow("record damaged")
         << QByteArray("damaged")
         << Runs{{"update %1 --yes",
-                 0,
-                 {"The record of the last update is damaged (%5/"
+                 1,
+                 {"The record of an earlier update is damaged (%5/"
                   "unfinished-update.json is larger than 1048576 bytes)",
-                  written}}}
+                  written + " The record of an earlier update is damaged (kept as "
+                            "%5/damaged-record-",
+                  safe}},
+                {"restore", 2, {"so the tool cannot tell whether pages", safe}}}
         << "image";
     QTest::newRow("no terminal to ask on")
         << QByteArray()
@@ -489,9 +501,16 @@ void TestCommandLine::outcome()
     QByteArray afterFirst;
     for (const Run &run : runs) {
         for (const auto &setting : run.settings) {
+            const StateFolder folder;
+            const QString copy = folder.path(StateFolder::Copies) + '/' +
+                                 FlashJournal::load(folder).copies.value(0).file;
             if (setting.first == "tamper") {
-                QFile copy(FlashCopies::list(StateFolder()).last().path);
-                QVERIFY(copy.open(QIODevice::ReadWrite) && copy.seek(100) && copy.write("x"));
+                QFile file(copy);
+                QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(100) && file.write("x"));
+            } else if (setting.first == "delete") {
+                QVERIFY(QFile::remove(copy));
+            } else if (setting.first == "fifo") {
+                QVERIFY(mkfifo(QFile::encodeName(copy).constData(), 0600) == 0);
             } else if (setting.first == "disk" && QProcess::execute("unshare", {"-m", "true"})) {
                 QSKIP("needs mount namespaces (unshare -m) for a small file system");
             }

@@ -156,6 +156,10 @@
         <source>An update would refuse this image: %1</source>
         <translation>Eine Aktualisierung würde dieses Abbild ablehnen: %1</translation>
     </message>
+    <message>
+        <source>Another program is updating the flash. Do not restart the computer before it has finished.</source>
+        <translation>Ein anderes Programm aktualisiert den Flash-Speicher. Starten Sie den Computer nicht neu, bevor es fertig ist.</translation>
+    </message>
 </context>
 <context>
     <name>FlashCopies</name>
@@ -179,16 +183,8 @@
         <translation>die letzte Aktualisierung (%1, begonnen %2)</translation>
     </message>
     <message>
-        <source>The record of the last update is damaged (%1): the flash may not hold a complete image. Update again with a complete image before restarting the computer.</source>
-        <translation>Die Aufzeichnung der letzten Aktualisierung ist beschädigt (%1): Der Flash-Speicher enthält möglicherweise kein vollständiges Abbild. Aktualisieren Sie erneut mit einem vollständigen Abbild, bevor Sie den Computer neu starten.</translation>
-    </message>
-    <message>
         <source>Another program is updating the flash now (process %1). Do not restart the computer before it has finished.</source>
         <translation>Ein anderes Programm aktualisiert gerade den Flash-Speicher (Prozess %1). Starten Sie den Computer nicht neu, bevor es fertig ist.</translation>
-    </message>
-    <message>
-        <source>%1 did not finish: the flash may not hold a complete image. Update again or put back the flash as it was before restarting the computer.</source>
-        <translation>%1 wurde nicht abgeschlossen: Der Flash-Speicher enthält möglicherweise kein vollständiges Abbild. Aktualisieren Sie erneut oder spielen Sie den vorherigen Stand des Flash-Speichers zurück, bevor Sie den Computer neu starten.</translation>
     </message>
     <message>
         <source> Copies of the flash as it was before are in %1.</source>
@@ -201,10 +197,6 @@
     <message>
         <source> No copy holds the flash at %1.</source>
         <translation> Keine Kopie enthält den Flash-Speicher bei %1.</translation>
-    </message>
-    <message>
-        <source>since the record of the last update was found damaged</source>
-        <translation>seit die Aufzeichnung der letzten Aktualisierung beschädigt vorgefunden wurde</translation>
     </message>
     <message>
         <source>since the update that failed at component %1</source>
@@ -222,6 +214,33 @@
     <message>
         <source>it cannot be removed from %1</source>
         <translation>sie kann nicht aus %1 entfernt werden</translation>
+    </message>
+    <message>
+        <source>kept as %1</source>
+        <translation>aufbewahrt als %1</translation>
+    </message>
+    <message>
+        <source>the damaged record %1 cannot be set aside: %2</source>
+        <translation>die beschädigte Aufzeichnung %1 kann nicht beiseitegelegt werden: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>the first of %n unfinished updates (%1, started %2)</source>
+        <translation>
+            <numerusform>die erste von %n nicht abgeschlossenen Aktualisierung (%1, begonnen %2)</numerusform>
+            <numerusform>die erste von %n nicht abgeschlossenen Aktualisierungen (%1, begonnen %2)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The record of an earlier update is damaged (%1), so the tool cannot tell whether pages of the flash are at risk. Put back a copy of the flash that you choose, or update with a complete image and check it with vorlan-flash verify, before restarting the computer.</source>
+        <translation>Die Aufzeichnung einer früheren Aktualisierung ist beschädigt (%1), daher kann das Programm nicht erkennen, ob Seiten des Flash-Speichers gefährdet sind. Spielen Sie eine Kopie des Flash-Speichers Ihrer Wahl zurück, oder aktualisieren Sie mit einem vollständigen Abbild und prüfen Sie es mit vorlan-flash verify, bevor Sie den Computer neu starten.</translation>
+    </message>
+    <message>
+        <source>%1 did not finish: the flash may not hold a complete image. Update again, or put back the pages that it left at risk as they were, before restarting the computer.</source>
+        <translation>%1 wurde nicht abgeschlossen: Der Flash-Speicher enthält möglicherweise kein vollständiges Abbild. Aktualisieren Sie erneut oder spielen Sie die Seiten, die sie gefährdet zurückließ, auf ihren vorherigen Stand zurück, bevor Sie den Computer neu starten.</translation>
+    </message>
+    <message>
+        <source>since the record of an earlier update was found damaged (%1)</source>
+        <translation>seit die Aufzeichnung einer früheren Aktualisierung beschädigt gefunden wurde (%1)</translation>
     </message>
 </context>
 <context>
@@ -796,6 +815,10 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
         <source>The flash cannot be put back: %1 cannot be written: %2.</source>
         <translation>Der Flash-Speicher kann nicht zurückgespielt werden: %1 kann nicht geschrieben werden: %2.</translation>
     </message>
+    <message>
+        <source>The copy cannot be used: %1.</source>
+        <translation>Die Kopie kann nicht verwendet werden: %1.</translation>
+    </message>
 </context>
 <context>
     <name>ShutdownInhibitor</name>
@@ -945,6 +968,29 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     </message>
 </context>
 <context>
+    <name>UpdateRecord</name>
+    <message>
+        <source>The record of this update could not be saved: %1. The flash was not changed.</source>
+        <translation>Die Aufzeichnung dieser Aktualisierung konnte nicht gespeichert werden: %1. Der Flash-Speicher wurde nicht verändert.</translation>
+    </message>
+    <message>
+        <source>its pages lie in more than %1 pieces</source>
+        <translation>ihre Seiten liegen in mehr als %1 Stücken</translation>
+    </message>
+    <message>
+        <source>Error reading Flash memory at 0x%1 for a copy. The flash was not changed.</source>
+        <translation>Fehler beim Lesen des Flash-Speichers bei 0x%1 für eine Kopie. Der Flash-Speicher wurde nicht verändert.</translation>
+    </message>
+    <message>
+        <source>it reads back otherwise than it was written</source>
+        <translation>sie liest sich anders zurück, als sie geschrieben wurde</translation>
+    </message>
+    <message>
+        <source>No copy of the flash could be saved: %1.</source>
+        <translation>Es konnte keine Kopie des Flash-Speichers gesichert werden: %1.</translation>
+    </message>
+</context>
+<context>
     <name>UpdateRun</name>
     <message>
         <source>starting</source>
@@ -993,6 +1039,14 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
         <source>Put back the flash as it was before the update that did not finish?</source>
         <translation>Den Flash-Speicher auf den Stand vor der nicht abgeschlossenen Aktualisierung zurückspielen?</translation>
     </message>
+    <message>
+        <source>Try again to put back the pages at risk as they were before?</source>
+        <translation>Erneut versuchen, die gefährdeten Seiten auf ihren vorherigen Stand zurückzuspielen?</translation>
+    </message>
+    <message>
+        <source>The flash holds %1 whole, as its update wrote and verified it, but the record of the pages at risk could not be updated: %2. Putting the flash back now would undo that update.</source>
+        <translation>Der Flash-Speicher enthält %1 vollständig, wie seine Aktualisierung es geschrieben und geprüft hat, aber die Aufzeichnung der gefährdeten Seiten konnte nicht aktualisiert werden: %2. Den Flash-Speicher jetzt zurückzuspielen würde diese Aktualisierung rückgängig machen.</translation>
+    </message>
 </context>
 <context>
     <name>UpdateVerdict</name>
@@ -1006,10 +1060,6 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
             <numerusform>Die %n Komponente wurde geschrieben und geprüft.</numerusform>
             <numerusform>Alle %n Komponenten wurden geschrieben und geprüft.</numerusform>
         </translation>
-    </message>
-    <message>
-        <source> The flash still does not hold a complete image %1: put back the flash as it was before, or update the rest, before restarting the computer.</source>
-        <translation> Der Flash-Speicher enthält noch immer kein vollständiges Abbild, %1: Spielen Sie den vorherigen Stand des Flash-Speichers zurück oder aktualisieren Sie den Rest, bevor Sie den Computer neu starten.</translation>
     </message>
     <message>
         <source>Update failed at component %1. The flash does not hold this image: do not restart the computer before an update has ended with &quot;Done&quot;.</source>
@@ -1056,6 +1106,22 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
         <source>%1 (%2, at %3)</source>
         <comment>a component&apos;s name, place and address</comment>
         <translation>%1 (%2, bei %3)</translation>
+    </message>
+    <message>
+        <source> The record of an earlier update is damaged (%1), so the tool cannot tell whether other pages of the flash are at risk.</source>
+        <translation> Die Aufzeichnung einer früheren Aktualisierung ist beschädigt (%1), daher kann das Programm nicht erkennen, ob andere Seiten des Flash-Speichers gefährdet sind.</translation>
+    </message>
+    <message>
+        <source> The flash holds this image, but the record of the pages at risk could not be updated: %1. Until it can be, the tool counts them as at risk; putting the flash back checks the flash first and does not undo this update.</source>
+        <translation> Der Flash-Speicher enthält dieses Abbild, aber die Aufzeichnung der gefährdeten Seiten konnte nicht aktualisiert werden: %1. Bis das gelingt, zählt das Programm sie als gefährdet; das Zurückspielen prüft zuerst den Flash-Speicher und macht diese Aktualisierung nicht rückgängig.</translation>
+    </message>
+    <message>
+        <source> The flash still does not hold a complete image %1: put back the pages still at risk as they were, or update the rest, before restarting the computer.</source>
+        <translation> Der Flash-Speicher enthält noch immer kein vollständiges Abbild, %1: Spielen Sie die noch gefährdeten Seiten auf ihren vorherigen Stand zurück oder aktualisieren Sie den Rest, bevor Sie den Computer neu starten.</translation>
+    </message>
+    <message>
+        <source>Putting the flash back failed at component %1. The flash at %2 is still at risk: do not restart the computer before an update has ended with &quot;Done&quot;.</source>
+        <translation>Das Zurückspielen des Flash-Speichers ist bei Komponente %1 fehlgeschlagen. Der Flash-Speicher bei %2 ist noch gefährdet: Starten Sie den Computer nicht neu, bevor eine Aktualisierung mit „Fertig“ geendet hat.</translation>
     </message>
 </context>
 <context>
@@ -1113,10 +1179,6 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
         <translation>Das Update-Abbild hat sich verändert, nachdem es angezeigt wurde. Prüfen Sie es und wählen Sie erneut „Aktualisieren“.</translation>
     </message>
     <message>
-        <source>The record of this update could not be saved: %1. The flash was not changed.</source>
-        <translation>Die Aufzeichnung dieser Aktualisierung konnte nicht gespeichert werden: %1. Der Flash-Speicher wurde nicht verändert.</translation>
-    </message>
-    <message>
         <source>Done updating, but the flash still does not hold a complete image %1. Update again before restarting the computer.</source>
         <translation>Fertig, aber der Flash-Speicher enthält noch immer kein vollständiges Abbild, %1. Aktualisieren Sie erneut, bevor Sie den Computer neu starten.</translation>
     </message>
@@ -1127,22 +1189,6 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     <message>
         <source>Saving a copy of the flash to %1...</source>
         <translation>Sichere eine Kopie des Flash-Speichers in %1...</translation>
-    </message>
-    <message>
-        <source>its pages lie in more than %1 pieces</source>
-        <translation>ihre Seiten liegen in mehr als %1 Stücken</translation>
-    </message>
-    <message>
-        <source>Error reading Flash memory at 0x%1 for a copy. The flash was not changed.</source>
-        <translation>Fehler beim Lesen des Flash-Speichers bei 0x%1 für eine Kopie. Der Flash-Speicher wurde nicht verändert.</translation>
-    </message>
-    <message>
-        <source>it reads back otherwise than it was written</source>
-        <translation>sie liest sich anders zurück, als sie geschrieben wurde</translation>
-    </message>
-    <message>
-        <source>No copy of the flash could be saved: %1.</source>
-        <translation>Es konnte keine Kopie des Flash-Speichers gesichert werden: %1.</translation>
     </message>
     <message>
         <source>Started erasing Flash memory...</source>
@@ -1159,6 +1205,10 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     <message>
         <source>The update image changed after it was checked: %1.</source>
         <translation>Das Update-Abbild hat sich nach seiner Prüfung verändert: %1.</translation>
+    </message>
+    <message>
+        <source>Done updating: the flash holds the image, but the record of the pages at risk could not be updated: %1.</source>
+        <translation>Fertig: Der Flash-Speicher enthält das Abbild, aber die Aufzeichnung der gefährdeten Seiten konnte nicht aktualisiert werden: %1.</translation>
     </message>
 </context>
 <context>

@@ -308,9 +308,6 @@ void MainWindow::offerNextStep(const QString &title, QMessageBox::StandardButton
             startUpdate(session->withoutCopy());
         return;
     case UpdateSession::NextStep::PutBack: {
-        const QString copy = session->wayBackCopy();
-        if (!copy.isEmpty())
-            ui->filenameLineEdit->setText(copy);
         if (!FlashQuestion::ask(this, title, visibleText(session->question()), defaultButton))
             return;
         UpdateSession::Plan plan;

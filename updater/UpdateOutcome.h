@@ -20,6 +20,8 @@ struct UpdateOutcome
     int failedComponent = 0; // with Failed: the component that was being programmed, from 1
     QString status;          // the last status text
     QString copyPath;        // the copy of the flash saved before the first erase, if any
+    // With Written: why the record could not take this update's pages off, if it could not.
+    QString recordProblem;
 
     bool flashChanged() const { return result == Written || result == Failed; }
 };

@@ -1,6 +1,8 @@
 #include "UpdateSession.h"
 
 #include "FlashJournal.h"
+#include "FlashVerifier.h"
+#include "ImageChecks.h"
 #include "InterruptGuard.h"
 #include "PutBackImage.h"
 #include "ShutdownInhibitor.h"
@@ -51,7 +53,7 @@ bool UpdateSession::prepare(UpdaterThread *worker, const Plan &plan, QString *re
         worker->setOwnCopy(kept);
     else
         worker->setExpectedSha256(plan.sha256);
-    updateVerdict->follow(worker, plan.components);
+    updateVerdict->follow(worker, plan.components, plan.putBack);
     shutdownInhibitor->acquire();
     return true;
 }
@@ -87,6 +89,8 @@ QString UpdateSession::question() const
     case NextStep::UpdateWithoutCopy:
         return tr("%1 Update without a copy?").arg(updateVerdict->outcome().status);
     case NextStep::PutBack:
+        if (started && last.putBack)
+            return tr("Try again to put back the pages at risk as they were before?");
         return started ? tr("Put back the flash as it was before this update?")
                        : tr("Put back the flash as it was before the update that "
                             "did not finish?");
@@ -109,18 +113,54 @@ bool UpdateSession::putBack(Plan *plan, QString *refusal) const
         *refusal = folder.problem();
         return false;
     }
-    const FlashJournal journal = FlashJournal::load(folder);
+    FlashJournal journal = FlashJournal::load(folder);
     if (journal.damaged() || journal.updatingElsewhere()) {
         *refusal = journal.warning(folder.path(StateFolder::Copies));
         return false;
     }
+    if (!settlePending(folder, &journal, refusal))
+        return false;
     PutBackImage image;
     if (!image.build(folder, journal, refusal))
         return false;
     // Every page of it is at risk already: the update saves no copy of them.
-    *plan = {image.path, image.components, UpdaterThread::CopyMode::Save, image.sha256.toHex(),
-             true};
+    *plan = {
+        image.path, image.components, UpdaterThread::CopyMode::Save, image.sha256.toHex(), true,
+        true};
     return true;
+}
+
+// A put-back must never undo pages that were written and verified: an update whose end could
+// not be recorded is still pending, and the flash is compared with its image first.
+bool UpdateSession::settlePending(const StateFolder &folder, FlashJournal *journal,
+                                  QString *refusal) const
+{
+    const QList<FlashJournal::Pending> pending = journal->pending;
+    for (const FlashJournal::Pending &entry : pending) {
+        FlashVerifier verifier;
+        if (verifier.verify(entry.image, entry.sha256) != FlashVerifier::Matches)
+            continue;
+        QList<ComponentRecord> held;
+        for (const FlashVerifier::Comparison &comparison : verifier.comparisons())
+            held << comparison.component;
+        journal->takeOff(pagesOf(held));
+        journal->pending.removeAll(entry);
+        QString reason;
+        if (!journal->save(folder, &reason)) {
+            *refusal = tr("The flash holds %1 whole, as its update wrote and verified it, but the "
+                          "record of the pages at risk could not be updated: %2. Putting the "
+                          "flash back now would undo that update.")
+                           .arg(entry.image, reason);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool UpdateSession::updatingElsewhere() const
+{
+    const StateFolder folder;
+    return folder.usable() && FlashJournal::load(folder).updatingElsewhere();
 }
 
 QByteArray UpdateSession::keptSha256(const QString &image) const
@@ -144,10 +184,4 @@ QString UpdateSession::wayBack() const
     if (!folder.usable() || journal.damaged() || journal.updatingElsewhere())
         return QString();
     return journal.wayBack(folder.path(StateFolder::Copies));
-}
-
-QString UpdateSession::wayBackCopy() const
-{
-    const QString back = wayBack();
-    return back.endsWith(QLatin1String(".tarnru")) ? back : QString();
 }

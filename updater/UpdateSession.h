@@ -8,7 +8,9 @@
 #include <QObject>
 #include <QString>
 
+class FlashJournal;
 class InterruptGuard;
+class StateFolder;
 class QThread;
 class ShutdownInhibitor;
 class UpdateVerdict;
@@ -40,6 +42,7 @@ public:
         // The tool's own copy of the flash: trusted by the SHA-256 the record keeps for it,
         // not by a signature.
         bool ownCopy = false;
+        bool putBack = false; // it puts back the pages at risk from their copies
     };
 
     explicit UpdateSession(QObject *parent = nullptr);
@@ -70,8 +73,8 @@ public:
     // The update that puts back every page at risk from its copy; false, with why, when there
     // is nothing to put back or a copy is not what was saved.
     bool putBack(Plan *plan, QString *refusal) const;
-    // The one copy that is the way back, for a front end to offer by name; else empty.
-    QString wayBackCopy() const;
+    // Whether another program, running now, is updating the flash by the record.
+    bool updatingElsewhere() const;
 
 signals:
     void interrupted();
@@ -81,6 +84,9 @@ private:
     QString wayBack() const;
     // The SHA-256 that the record keeps for the image, when it is one of its copies.
     QByteArray keptSha256(const QString &image) const;
+    // Takes off the record the pages of updates whose end could not be recorded although the
+    // flash holds their image whole; false, with why, when the record cannot be saved.
+    bool settlePending(const StateFolder &folder, FlashJournal *journal, QString *refusal) const;
 
     UpdateVerdict *updateVerdict;
     InterruptGuard *interruptGuard;

@@ -31,11 +31,13 @@ struct Source
 
 UpdateVerdict::UpdateVerdict(QObject *parent) : QObject(parent) {}
 
-void UpdateVerdict::follow(UpdaterThread *worker, const QList<ComponentRecord> &components)
+void UpdateVerdict::follow(UpdaterThread *worker, const QList<ComponentRecord> &components,
+                           bool putBack)
 {
     {
         QMutexLocker locker(&mutex);
         this->components = components;
+        puttingBack = putBack;
         state = Running;
     }
     connect(
@@ -47,6 +49,10 @@ void UpdateVerdict::noteRefused(const QString &status)
 {
     UpdateOutcome outcome;
     outcome.status = status;
+    {
+        QMutexLocker locker(&mutex);
+        puttingBack = false;
+    }
     noteEnd(outcome);
 }
 
@@ -54,12 +60,16 @@ void UpdateVerdict::noteEnd(const UpdateOutcome &outcome)
 {
     const StateFolder folder;
     // Where no record can be read, nothing is known of pages at risk, and nothing is said.
-    const FlashJournal journal = folder.usable() ? FlashJournal::load(folder) : FlashJournal();
+    FlashJournal journal = folder.usable() ? FlashJournal::load(folder) : FlashJournal();
     QMutexLocker locker(&mutex);
     last = outcome;
     state = Ended;
     unknown = !folder.usable();
+    damage = journal.damage;
+    // The damaged record has a sentence of its own; the pages at risk are told apart from it.
+    journal.damage.clear();
     incompleteSince = journal.isEmpty() ? QString() : journal.since();
+    atRisk = journal.atRiskText();
     copies = journal.wayBack(folder.path(StateFolder::Copies));
     withoutCopy = journal.withoutCopyText();
     updater = journal.updatingElsewhere() ? journal.process.pid : 0;
@@ -98,7 +108,8 @@ QString UpdateVerdict::text() const
 bool UpdateVerdict::alarming() const
 {
     QMutexLocker locker(&mutex);
-    return state == Ended && (!incompleteSince.isEmpty() || last.result == UpdateOutcome::Busy);
+    return state == Ended && (!incompleteSince.isEmpty() || !damage.isEmpty() ||
+                              !last.recordProblem.isEmpty() || last.result == UpdateOutcome::Busy);
 }
 
 int UpdateVerdict::exitStatus() const
@@ -111,8 +122,11 @@ int UpdateVerdict::commandExitStatus() const
     QMutexLocker locker(&mutex);
     switch (last.result) {
     case UpdateOutcome::Written:
-        // This image verified, but an earlier update left other pages without theirs.
-        return incompleteSince.isEmpty() ? Success : UpdateFailed;
+        // This image verified, but an earlier update left other pages without theirs, or
+        // nobody can tell, or the record still counts this update's pages.
+        return incompleteSince.isEmpty() && damage.isEmpty() && last.recordProblem.isEmpty()
+                   ? Success
+                   : UpdateFailed;
     case UpdateOutcome::Failed:
         return UpdateFailed;
     case UpdateOutcome::NoDevice:
@@ -128,24 +142,45 @@ QString UpdateVerdict::describe() const
 {
     if (state != Ended)
         return QString();
+    // Whatever else is said, nobody can tell what a damaged record named.
+    const QString damaged =
+        damage.isEmpty()
+            ? QString()
+            : tr(" The record of an earlier update is damaged (%1), so the tool cannot tell "
+                 "whether other pages of the flash are at risk.")
+                  .arg(damage);
     switch (last.result) {
     case UpdateOutcome::Written: {
         QString text = components.size() == 1 ? tr("The component was written and verified.")
                                               : tr("All %n components were written and verified.",
                                                    nullptr, components.size());
+        if (!last.recordProblem.isEmpty())
+            return text +
+                   tr(" The flash holds this image, but the record of the pages at risk could "
+                      "not be updated: %1. Until it can be, the tool counts them as at risk; "
+                      "putting the flash back checks the flash first and does not undo this "
+                      "update.")
+                       .arg(last.recordProblem) +
+                   damaged;
         if (!incompleteSince.isEmpty())
-            text += tr(" The flash still does not hold a complete image %1: put back "
-                       "the flash as it was before, or update the rest, before "
-                       "restarting the computer.")
+            text += tr(" The flash still does not hold a complete image %1: put back the pages "
+                       "still at risk as they were, or update the rest, before restarting the "
+                       "computer.")
                         .arg(incompleteSince) +
                     wayBack();
-        return text;
+        return text + damaged;
     }
     case UpdateOutcome::Failed:
+        if (puttingBack)
+            return tr("Putting the flash back failed at component %1. The flash at %2 is still "
+                      "at risk: do not restart the computer before an update has ended with "
+                      "\"Done\".")
+                       .arg(componentAt(components, last.failedComponent), atRisk) +
+                   wayBack() + damaged;
         return tr("Update failed at component %1. The flash does not hold this image: do not "
                   "restart the computer before an update has ended with \"Done\".")
                    .arg(componentAt(components, last.failedComponent)) +
-               wayBack();
+               wayBack() + damaged;
     case UpdateOutcome::Busy:
         if (updater > 0)
             return tr("Another program is updating the flash now (process %1). Do "
@@ -159,10 +194,10 @@ QString UpdateVerdict::describe() const
                       "complete image %1: do not restart the computer before an update has ended "
                       "with \"Done\".")
                        .arg(incompleteSince) +
-                   wayBack();
-        return unknown ? tr("The flash was not changed by this update.")
-                       : tr("The flash was not changed. It is safe to restart the "
-                            "computer.");
+                   wayBack() + damaged;
+        if (unknown || !damaged.isEmpty())
+            return tr("The flash was not changed by this update.") + damaged;
+        return tr("The flash was not changed. It is safe to restart the computer.");
     }
 }
 

@@ -21,7 +21,9 @@ class UpdateVerdict : public QObject
 public:
     explicit UpdateVerdict(QObject *parent = nullptr);
 
-    void follow(UpdaterThread *worker, const QList<ComponentRecord> &components);
+    // putBack: the update puts back pages at risk from their copies.
+    void follow(UpdaterThread *worker, const QList<ComponentRecord> &components,
+                bool putBack = false);
     // "KERN (2 of 3, at 0x200000)", or "0x200000 (2 of 3)" for a component without a readable
     // name: the kth of the components, from 1. In the user's language, or untranslated for the
     // record of the flash, which users of every language and scripts read.
@@ -64,6 +66,9 @@ private:
     QString incompleteSince; // empty while no page is at risk
     QString copies;          // where the way back is: a copy, or the copies' folder
     QString withoutCopy;     // the pages at risk that no copy holds
-    qint64 updater = 0;      // the process that holds the flash, when it runs
-    bool unknown = false;    // no record could be read
+    QString atRisk;          // all pages at risk
+    QString damage;          // a damaged record stands: which, and why
+    bool puttingBack = false;
+    qint64 updater = 0;   // the process that holds the flash, when it runs
+    bool unknown = false; // no record could be read
 };

@@ -1,17 +1,14 @@
 #include "UpdaterThread.h"
 
-#include "AtomicFile.h"
-#include "FlashCopies.h"
 #include "FlashNode.h"
 #include "ImageChecks.h"
 #include "ImageDigest.h"
 #include "ImageReader.h"
-#include "ImageWriter.h"
-#include "InstalledVersions.h"
 #include "Sha256.h"
 #include "StateFolder.h"
 #include "SystemError.h"
 #include "UpdateProgress.h"
+#include "UpdateRecord.h"
 #include "UpdateVerdict.h"
 #include "VorlanDriver.h"
 
@@ -488,184 +485,58 @@ void UpdaterThread::run()
     case FlashNode::Claim::Refused:
         return end(UpdateOutcome::Refused, trouble);
     }
-    update(node.descriptor(), image, components, folder);
+    update(node.descriptor(), image, components, folder, digest.sha256());
 }
 
+// The record is written once before the first erase and once at the end; the flash
+// operations between know nothing of it.
 void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &components,
-                           const StateFolder &folder)
+                           const StateFolder &folder, const QByteArray &sha256)
 {
     unlockFlash(fd);
-    // Under the lock no other run is saving a file: a hidden one is what a killed run left.
-    folder.removeLeftovers();
-    // Read under the lock: no other update can change it from here on.
-    FlashJournal journal = FlashJournal::load(folder);
-    // A damaged record tells no pages: every page of this update counts as not at risk yet.
-    if (journal.damaged())
-        journal = FlashJournal();
-    const QList<u_int32_t> pages = pagesOf(components);
-    QList<u_int32_t> unprotected;
-    for (const u_int32_t page : pages) {
-        if (!journal.atRisk(page))
-            unprotected.append(page);
+    UpdateRecord record(folder, fd,
+                        {[this](const QString &path) {
+                             currentStage = Stage::SavingCopy;
+                             emit updateStatusText(
+                                 tr("Saving a copy of the flash to %1...").arg(path));
+                         },
+                         [this](int percent) { emit updateCurrentProgress(percent); }});
+    switch (record.begin(components, QFileInfo(filename).absoluteFilePath(), sha256,
+                         copyMode == CopyMode::Save)) {
+    case UpdateRecord::Begun::Ready:
+        break;
+    case UpdateRecord::Begun::CopyNotSaved:
+        return end(UpdateOutcome::CopyNotSaved, record.problem());
+    default:
+        return end(UpdateOutcome::Refused, record.problem());
     }
-    int copy = -1;
-    if (copyMode == CopyMode::Save && !unprotected.isEmpty()) {
-        FlashJournal::Copy saved;
-        if (!saveCopy(fd, folder, components, unprotected, &saved))
-            return;
-        copy = journal.addCopy(saved);
-    }
-    const bool first = journal.isEmpty();
-    journal.putAtRisk(unprotected, copy, QFileInfo(filename).absoluteFilePath());
-    journal.process = FlashJournal::Process::current();
-    // An update that nothing remembers could leave pages half written that no later run knows
-    // of: it does not start.
-    QString reason;
-    if (!journal.save(folder, &reason))
-        return end(UpdateOutcome::Refused,
-                   tr("The record of this update could not be saved: %1. The flash "
-                      "was not changed.")
-                       .arg(reason));
-    // However the run leaves from here, an exception's way included, the record stops naming
-    // this process as one that is updating.
-    struct Unmark
-    {
-        FlashJournal &journal;
-        const StateFolder &folder;
-        ~Unmark()
-        {
-            QString reason;
-            if (journal.process.pid == 0)
-                return;
-            journal.process = FlashJournal::Process();
-            journal.save(folder, &reason);
-        }
-    } unmark{journal, folder};
+    result.copyPath = record.copyPath();
     if (!updateComponents(fd, image, components)) {
-        if (first)
-            journal.failure = UpdateVerdict::componentAt(components, current, false);
+        record.failed(UpdateVerdict::componentAt(components, current, false));
         return end(UpdateOutcome::Failed, QString());
     }
     image.close();
-    journal.takeOff(pages);
-    journal.process = FlashJournal::Process();
-    journal.save(folder, &reason);
-    QStringList named;
-    for (const FlashJournal::Copy &held : journal.copies)
-        named << held.file;
-    FlashCopies::prune(folder, named);
-    if (!journal.isEmpty()) {
+    switch (record.verified()) {
+    case UpdateRecord::Ended::Complete:
+        end(UpdateOutcome::Written, tr("Done updating. It is now safe to restart the computer."));
+        break;
+    case UpdateRecord::Ended::OthersAtRisk:
         // Pages that an earlier update left erased or half written lie outside this image.
         end(UpdateOutcome::Written,
             tr("Done updating, but the flash still does not hold a complete image %1. "
                "Update again before restarting the computer.")
-                .arg(journal.since()));
-    } else {
-        end(UpdateOutcome::Written, tr("Done updating. It is now safe to restart the computer."));
+                .arg(record.since()));
+        break;
+    case UpdateRecord::Ended::NotRecorded:
+        result.recordProblem = record.problem();
+        end(UpdateOutcome::Written,
+            tr("Done updating: the flash holds the image, but the record of the pages at risk "
+               "could not be updated: %1.")
+                .arg(record.problem()));
+        break;
     }
     emit updateCurrentProgress(100);
     emit updateTotalProgress(100);
-}
-
-// Saves the pages that the update will erase and that no copy holds yet, as an image that puts
-// them back, before the first erase: a block for each run of them within a component. It is
-// read back before anything depends on it. The blocks' version is the installed software's.
-bool UpdaterThread::saveCopy(int fd, const StateFolder &folder,
-                             const QList<ComponentRecord> &components,
-                             const QList<u_int32_t> &pages, FlashJournal::Copy *saved)
-{
-    InstalledVersionWords installed{0, 0, 0};
-    readInstalledVersionWords(&installed);
-    QList<ComponentRecord> blocks;
-    for (const ComponentRecord &c : components) {
-        bool extending = false;
-        for (const u_int32_t page : pagesOf({c})) {
-            extending = extending && pages.contains(page);
-            if (!pages.contains(page))
-                continue;
-            if (!extending) {
-                ComponentRecord block = c;
-                block.version = installed.software;
-                block.flashAddress = page;
-                block.size = ImageFormat::headerSize;
-                blocks.append(block);
-                extending = true;
-            }
-            blocks.last().size += flashPageSize;
-        }
-    }
-    const QString name = FlashCopies::newName(folder, QDateTime::currentDateTimeUtc());
-    const QString path = folder.path(StateFolder::Copies) + QLatin1Char('/') + name;
-    currentStage = Stage::SavingCopy;
-    emit updateStatusText(tr("Saving a copy of the flash to %1...").arg(path));
-
-    AtomicFile file(folder, StateFolder::Copies, name);
-    std::optional<u_int32_t> unread;
-    QString problem;
-    if (blocks.size() > ImageFormat::componentLimit) {
-        problem = tr("its pages lie in more than %1 pieces").arg(ImageFormat::componentLimit);
-    } else if (!file.open()) {
-        problem = file.errorString();
-    } else if (!copyPages(fd, blocks, file, &unread)) {
-        if (!unread) {
-            problem = file.errorString();
-        } else {
-            end(UpdateOutcome::Refused, tr("Error reading Flash memory at 0x%1 for a "
-                                           "copy. The flash was not changed.")
-                                            .arg(hex(*unread)));
-            return false;
-        }
-    } else if (!file.commit()) {
-        problem = file.errorString();
-    } else if (!FlashCopies::unchanged(folder, name, file.size(), file.sha256(), &problem)) {
-        // Only a copy that reads back as written may let the erase begin.
-        problem = tr("it reads back otherwise than it was written");
-    }
-    if (!problem.isEmpty()) {
-        end(UpdateOutcome::CopyNotSaved,
-            tr("No copy of the flash could be saved: %1.").arg(problem));
-        return false;
-    }
-    *saved = {name, file.size(), file.sha256()};
-    result.copyPath = path;
-    return true;
-}
-
-// Streams the pages into the copy one at a time, in transfer blocks as the read-back reads, so
-// it costs no more memory than one page. False with the address when the flash cannot be read,
-// without one when the file cannot be written.
-bool UpdaterThread::copyPages(int fd, const QList<ComponentRecord> &blocks, AtomicFile &file,
-                              std::optional<u_int32_t> *unread)
-{
-    FlashNode node(fd);
-    quint64 total = 0;
-    for (const ComponentRecord &block : blocks)
-        total += block.dataLength();
-    QByteArray page(int(flashPageSize), Qt::Uninitialized);
-    quint64 done = 0;
-    for (int i = 0; i < blocks.size(); ++i) {
-        const ComponentRecord &block = blocks.at(i);
-        const bool last = i == blocks.size() - 1;
-        if (!file.write(blockHeader(block, last ? 0 : block.size)))
-            return false;
-        if (!node.seek(block.flashAddress)) {
-            *unread = block.flashAddress;
-            return false;
-        }
-        for (u_int32_t offset = 0; offset < block.dataLength(); offset += flashPageSize) {
-            for (u_int32_t at = 0; at < flashPageSize; at += transferBlockSize) {
-                if (node.readUpTo(page.data() + at, transferBlockSize) != transferBlockSize) {
-                    *unread = block.flashAddress + offset + at;
-                    return false;
-                }
-            }
-            if (!file.write(page))
-                return false;
-            done += flashPageSize;
-            emit updateCurrentProgress(int(done * 100 / total));
-        }
-    }
-    return true;
 }
 
 // Erases twice, writes and verifies each component in turn; stops at the first failure.

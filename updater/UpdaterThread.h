@@ -1,7 +1,6 @@
 #pragma once
 
 #include "ComponentRecord.h"
-#include "FlashJournal.h"
 #include "UpdateOutcome.h"
 
 #include <QByteArray>
@@ -16,7 +15,6 @@
 #include <memory>
 #include <optional>
 
-class AtomicFile;
 class FlashNode;
 class QFile;
 class StateFolder;
@@ -93,12 +91,8 @@ public slots:
 private:
     void run();
     void update(int fd, QFile &image, const QList<ComponentRecord> &components,
-                const StateFolder &folder);
+                const StateFolder &folder, const QByteArray &sha256);
     bool updateComponents(int fd, QFile &image, const QList<ComponentRecord> &components);
-    bool saveCopy(int fd, const StateFolder &folder, const QList<ComponentRecord> &components,
-                  const QList<u_int32_t> &pages, FlashJournal::Copy *saved);
-    bool copyPages(int fd, const QList<ComponentRecord> &blocks, AtomicFile &file,
-                   std::optional<u_int32_t> *unread);
     void end(UpdateOutcome::Result outcome, const QString &status);
     bool seekFlash(FlashNode &node, u_int32_t address);
     bool transferBlocks(int fd, u_int32_t address, u_int32_t length, int stage,
