@@ -232,7 +232,7 @@ void TestTranslations::window()
              "the window did not come up");
     QVERIFY(xdo({"key", "Tab", "Tab", "Tab", "space"}));
     QVERIFY2(xdo({"search", "--sync", "--onlyvisible", "--name", "Abbild-Informationen",
-                  "windowfocus", "--sync", "key", "Return"}),
+                  "windowfocus", "--sync", "sleep", "0.8", "key", "Return"}),
              "the dialog of the image is not German");
     QVERIFY2(xdo({"search", "--sync", "--onlyvisible", "--name", "Aktualisierung fehlgeschlagen"}),
              "the question after the failure is not German");

@@ -358,6 +358,10 @@
         <source>The signature %1 does not match the update image %2.</source>
         <translation>Die Signatur %1 passt nicht zum Update-Abbild %2.</translation>
     </message>
+    <message>
+        <source>The update image %1 changed while it was checked.</source>
+        <translation>Das Update-Abbild %1 hat sich während der Prüfung verändert.</translation>
+    </message>
 </context>
 <context>
     <name>ImageInfoDialog</name>
@@ -830,28 +834,28 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
 <context>
     <name>SignatureCheck</name>
     <message>
-        <source>gpgv is not installed</source>
-        <translation>gpgv ist nicht installiert</translation>
+        <source>%1 is not installed</source>
+        <translation>%1 ist nicht installiert</translation>
     </message>
     <message>
-        <source>no private folder for gpgv could be made</source>
-        <translation>für gpgv konnte kein privater Ordner angelegt werden</translation>
+        <source>no private folder for the signature check could be made</source>
+        <translation>für die Signaturprüfung konnte kein privater Ordner angelegt werden</translation>
     </message>
     <message>
-        <source>gpgv cannot be started</source>
-        <translation>gpgv kann nicht gestartet werden</translation>
+        <source>%1 cannot be started</source>
+        <translation>%1 kann nicht gestartet werden</translation>
     </message>
     <message>
-        <source>gpgv did not take the image within %1 seconds</source>
-        <translation>gpgv hat das Abbild nicht innerhalb von %1 Sekunden angenommen</translation>
+        <source>%1 did not take the image within %2 seconds</source>
+        <translation>%1 hat das Abbild nicht innerhalb von %2 Sekunden angenommen</translation>
     </message>
     <message>
-        <source>gpgv did not answer within %1 seconds</source>
-        <translation>gpgv hat nicht innerhalb von %1 Sekunden geantwortet</translation>
+        <source>%1 did not answer within %2 seconds</source>
+        <translation>%1 hat nicht innerhalb von %2 Sekunden geantwortet</translation>
     </message>
     <message>
-        <source>gpgv ended abnormally</source>
-        <translation>gpgv wurde nicht normal beendet</translation>
+        <source>%1 ended abnormally</source>
+        <translation>%1 wurde nicht normal beendet</translation>
     </message>
 </context>
 <context>
@@ -875,6 +879,10 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     <message>
         <source>Not signed</source>
         <translation>Nicht signiert</translation>
+    </message>
+    <message>
+        <source>Signed by %1, key …%2, and by a key that is not trusted (…%3)</source>
+        <translation>Signiert von %1, Schlüssel …%2, und mit einem nicht vertrauenswürdigen Schlüssel (…%3)</translation>
     </message>
 </context>
 <context>
@@ -951,10 +959,6 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
         <translation>ohne %1 ist eine Signatur nötig, sobald ein vertrauenswürdiger Schlüssel installiert ist</translation>
     </message>
     <message>
-        <source>%1 cannot be read, so a signature is required</source>
-        <translation>%1 kann nicht gelesen werden, daher ist eine Signatur nötig</translation>
-    </message>
-    <message>
         <source>%1 requires a signature once a trusted key is installed (Required=auto)</source>
         <translation>%1 verlangt eine Signatur, sobald ein vertrauenswürdiger Schlüssel installiert ist (Required=auto)</translation>
     </message>
@@ -963,8 +967,92 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
         <translation>%1 verlangt eine Signatur (Required=yes)</translation>
     </message>
     <message>
-        <source>%1 requires a signature (Required=%2 is not auto, yes or no)</source>
-        <translation>%1 verlangt eine Signatur (Required=%2 ist weder auto noch yes noch no)</translation>
+        <source>%1 cannot be found: it is not trusted.</source>
+        <translation>%1 ist nicht auffindbar: ihm wird nicht vertraut.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be examined: it is not trusted.</source>
+        <translation>%1 kann nicht untersucht werden: ihm wird nicht vertraut.</translation>
+    </message>
+    <message>
+        <source>%1 belongs to another user: it is not trusted.</source>
+        <translation>%1 gehört einem anderen Benutzer: ihm wird nicht vertraut.</translation>
+    </message>
+    <message>
+        <source>%1 is writable by others: it is not trusted.</source>
+        <translation>%1 ist für andere beschreibbar: ihm wird nicht vertraut.</translation>
+    </message>
+    <message>
+        <source>%1 is not trusted: the folder %2 belongs to another user.</source>
+        <translation>%1 wird nicht vertraut: der Ordner %2 gehört einem anderen Benutzer.</translation>
+    </message>
+    <message>
+        <source>%1 is not trusted: the folder %2 is writable by others.</source>
+        <translation>%1 wird nicht vertraut: der Ordner %2 ist für andere beschreibbar.</translation>
+    </message>
+    <message>
+        <source>it is larger than %1 KiB</source>
+        <translation>sie ist größer als %1 KiB</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read (%2); signatures are required.</source>
+        <translation>%1 kann nicht gelesen werden (%2); Signaturen sind nötig.</translation>
+    </message>
+    <message>
+        <source>%1 line %2: %3; signatures are required.</source>
+        <translation>%1 Zeile %2: %3; Signaturen sind nötig.</translation>
+    </message>
+    <message>
+        <source>unknown section &quot;%1&quot;</source>
+        <translation>unbekannter Abschnitt „%1“</translation>
+    </message>
+    <message>
+        <source>the section [Signatures] is there twice</source>
+        <translation>der Abschnitt [Signatures] steht zweimal darin</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a section, a setting or a comment</source>
+        <translation>„%1“ ist weder ein Abschnitt noch eine Einstellung noch ein Kommentar</translation>
+    </message>
+    <message>
+        <source>unknown key &quot;%1&quot;</source>
+        <translation>unbekannter Schlüssel „%1“</translation>
+    </message>
+    <message>
+        <source>Required is outside the [Signatures] section</source>
+        <translation>Required steht außerhalb des Abschnitts [Signatures]</translation>
+    </message>
+    <message>
+        <source>Required is there twice</source>
+        <translation>Required steht zweimal darin</translation>
+    </message>
+    <message>
+        <source>Required=%1 is not auto, yes or no</source>
+        <translation>Required=%1 ist weder auto noch yes noch no</translation>
+    </message>
+    <message>
+        <source>%1 cannot be used as it is, so a signature is required</source>
+        <translation>%1 ist so nicht verwendbar, daher ist eine Signatur nötig</translation>
+    </message>
+    <message>
+        <source>Signature policy: Required=auto, as %1 does not exist.</source>
+        <translation>Signaturregel: Required=auto, da %1 nicht existiert.</translation>
+    </message>
+    <message>
+        <source>Signature policy: Required=yes, as %1 cannot be used as it is.</source>
+        <translation>Signaturregel: Required=yes, da %1 so nicht verwendbar ist.</translation>
+    </message>
+    <message>
+        <source>Signature policy: Required=%1, from %2.</source>
+        <translation>Signaturregel: Required=%1, aus %2.</translation>
+    </message>
+    <message>
+        <source>An update needs a signature by a trusted key.</source>
+        <translation>Ein Update braucht eine Signatur mit einem vertrauenswürdigen Schlüssel.</translation>
+    </message>
+    <message>
+        <source>An update needs no signature.</source>
+        <translation>Ein Update braucht keine Signatur.</translation>
     </message>
 </context>
 <context>

@@ -5,6 +5,8 @@
 #include "ImageItem.h"
 #include "ImageReader.h"
 #include "Legibility.h"
+#include "SettledInput.h"
+#include "TrustPolicy.h"
 #include "VisibleText.h"
 
 #include <QDebug>
@@ -18,6 +20,8 @@ ImageInfoDialog::ImageInfoDialog(QWidget *parent) : QDialog(parent), ui(new Ui::
     ui->buttonBox->button(QDialogButtonBox::Ok)->setText(tr("&OK"));
     ui->buttonBox->button(QDialogButtonBox::Cancel)->setText(tr("&Cancel"));
     keepLegibleWhileDisabled(ui->filenameLineEdit);
+    // Its OK starts an update: a key or click meant for the window before it must not.
+    new SettledInput(this);
 }
 
 ImageInfoDialog::~ImageInfoDialog()
@@ -48,6 +52,7 @@ void ImageInfoDialog::listComponents()
     listedSha256.clear();
     ui->signatureLabel->clear();
     ui->sha256Label->clear();
+    ui->policyLabel->clear();
     // The list, the signature and the hash come from one descriptor of the file.
     QFile image;
     QString problem;
@@ -68,6 +73,11 @@ void ImageInfoDialog::listComponents()
             : QString());
     if (!listedSha256.isEmpty())
         ui->sha256Label->setText(tr("SHA-256: %1").arg(QString::fromLatin1(listedSha256)));
+    // The policy in force and where it comes from, after what keeps it from being as written.
+    const TrustPolicy &policy = digest.trustPolicy();
+    ui->policyLabel->setText(
+        (policy.warnings() + policy.refusedKeyrings() + QStringList(policy.description()))
+            .join(QLatin1Char('\n')));
     for (const ComponentRecord &record : qAsConst(listed)) {
         const QString name = visibleText(componentName(record));
         const QString version = componentVersionText(record.version);
