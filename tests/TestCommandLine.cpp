@@ -373,7 +373,11 @@ void TestCommandLine::outcome_data()
                 {"info %3", 2, {"An update would refuse this image: " + offPage}},
                 {"copies", 0, {"No copy of the flash has been saved"}},
                 {"--version", 0, {"vorlan-flash 1.1\n"}},
-                {"update", 64, {"Wrong number of arguments for update.\n\nUsage: vorlan-flash"}},
+                {"update",
+                 64,
+                 {"vorlan-flash: Wrong number of arguments for update.\nTry 'vorlan-flash "
+                  "--help'.\n",
+                  "!Usage:"}},
                 {"info %1 --if-needed", 64, {"--if-needed applies to update only."}},
                 {"info %1 --sha256 12ab", 64, {"--sha256 takes the 64 hexadecimal digits"}}}
         << "before";

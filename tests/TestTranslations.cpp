@@ -135,7 +135,7 @@ void TestTranslations::commandLine_data()
     // Qt's own catalogue says what is wrong with an option.
     QTest::newRow("wrong usage") << QStringList{"--bogus"} << QByteArray() << false << 64
                                  << QStringList{"vorlan-flash: Unbekannte Option 'bogus'.",
-                                                "Aufruf: vorlan-flash"};
+                                                "Weitere Informationen mit „vorlan-flash --help“."};
     QTest::newRow("update")
         << QStringList{"update", "%1"} << QByteArray() << true << 0
         << QStringList{"Den Flash-Speicher mit diesen 2 Komponenten aktualisieren? [j/N]",

@@ -26,6 +26,17 @@
     </message>
 </context>
 <context>
+    <name>DesktopNotifier</name>
+    <message>
+        <source>The update failed</source>
+        <translation>Die Aktualisierung ist fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>The update has ended</source>
+        <translation>Die Aktualisierung ist beendet</translation>
+    </message>
+</context>
+<context>
     <name>FlashCommand</name>
     <message>
         <source>The VORLAN driver cannot be reached through %1. %2</source>
@@ -428,6 +439,22 @@
         <source>SHA-256: %1</source>
         <translation>SHA-256: %1</translation>
     </message>
+    <message>
+        <source>Components</source>
+        <translation>Komponenten</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Abbrechen</translation>
+    </message>
+    <message>
+        <source>%1, version %2, at %3, %4 bytes, for hardware %5 and later</source>
+        <translation>%1, Version %2, bei %3, %4 Bytes, für Hardware ab %5</translation>
+    </message>
 </context>
 <context>
     <name>ImageItem</name>
@@ -680,14 +707,6 @@ Abbild nicht enthält.
         <translation>...</translation>
     </message>
     <message>
-        <source>Get Image Info</source>
-        <translation>Abbild-Informationen</translation>
-    </message>
-    <message>
-        <source>Update</source>
-        <translation>Aktualisieren</translation>
-    </message>
-    <message>
         <source>Current progress:</source>
         <translation>Aktueller Fortschritt:</translation>
     </message>
@@ -770,6 +789,66 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     <message>
         <source>No copy of the flash</source>
         <translation>Keine Kopie des Flash-Speichers</translation>
+    </message>
+    <message>
+        <source>VORLAN</source>
+        <translation>VORLAN</translation>
+    </message>
+    <message>
+        <source>Choose an update image</source>
+        <translation>Update-Abbild auswählen</translation>
+    </message>
+    <message>
+        <source>&amp;Get Image Info</source>
+        <translation>Abbild-&amp;Informationen</translation>
+    </message>
+    <message>
+        <source>&amp;Update</source>
+        <translation>&amp;Aktualisieren</translation>
+    </message>
+    <message>
+        <source>Current operation progress</source>
+        <translation>Fortschritt des aktuellen Schritts</translation>
+    </message>
+    <message>
+        <source>How far the current step of the update is</source>
+        <translation>Wie weit der aktuelle Schritt der Aktualisierung ist</translation>
+    </message>
+    <message>
+        <source>Total progress</source>
+        <translation>Gesamtfortschritt</translation>
+    </message>
+    <message>
+        <source>How far the whole update is</source>
+        <translation>Wie weit die ganze Aktualisierung ist</translation>
+    </message>
+    <message>
+        <source>Status of the update</source>
+        <translation>Stand der Aktualisierung</translation>
+    </message>
+    <message>
+        <source>Time elapsed</source>
+        <translation>Verstrichene Zeit</translation>
+    </message>
+    <message>
+        <source>Time remaining</source>
+        <translation>Verbleibende Zeit</translation>
+    </message>
+    <message>
+        <source>The components of the update image.</source>
+        <translation>Die Komponenten des Update-Abbilds.</translation>
+    </message>
+    <message>
+        <source>OK updates the flash with these components.</source>
+        <translation>OK aktualisiert den Flash-Speicher mit diesen Komponenten.</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Information</translation>
     </message>
 </context>
 <context>
@@ -1295,6 +1374,51 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     <message>
         <source>Done updating: the flash holds the image, but the record of the pages at risk could not be updated: %1.</source>
         <translation>Fertig: Der Flash-Speicher enthält das Abbild, aber die Aufzeichnung der gefährdeten Seiten konnte nicht aktualisiert werden: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>VerdictLabel</name>
+    <message>
+        <source>Verdict of the update</source>
+        <translation>Ergebnis der Aktualisierung</translation>
+    </message>
+</context>
+<context>
+    <name>vorlan-flash</name>
+    <message>
+        <source>Try &apos;vorlan-flash --help&apos;.
+</source>
+        <translation>Weitere Informationen mit „vorlan-flash --help“.
+</translation>
+    </message>
+</context>
+<context>
+    <name>vorlan-update</name>
+    <message>
+        <source>Usage: vorlan-update [-f|--force] [IMAGE]
+Shows the installed versions of a VORLAN system and, after a confirmation,
+updates its flash memory with the update image IMAGE (*.tarnru), which is
+filled in when given.
+
+  -f, --force  keep the window open when the driver cannot be reached
+               (the first argument only)
+  -h, --help   this help
+  --version    the program&apos;s version
+
+Qt&apos;s options, such as -platform and -style, are taken too.
+</source>
+        <translation>Aufruf: vorlan-update [-f|--force] [ABBILD]
+Zeigt die installierten Versionen eines VORLAN-Systems und aktualisiert nach
+einer Bestätigung seinen Flash-Speicher mit dem Update-Abbild ABBILD
+(*.tarnru), das, wenn angegeben, eingetragen wird.
+
+  -f, --force  das Fenster offen halten, wenn der Treiber nicht erreichbar ist
+               (nur als erstes Argument)
+  -h, --help   diese Hilfe
+  --version    die Version des Programms
+
+Die Optionen von Qt, etwa -platform und -style, werden ebenfalls angenommen.
+</translation>
     </message>
 </context>
 </TS>
