@@ -77,8 +77,9 @@ void TestProcess::updateRunsToItsEnd()
                          "windowfocus", "--sync", "type", path}),
              "the window did not come up");
     QVERIFY(server.xdo({"key", "Tab", "Tab", "Tab", "space"}));
+    // The confirmation takes keys once the keyboard has been quiet for half a second.
     QVERIFY(server.xdo({"search", "--sync", "--onlyvisible", "--name", "Image info", "windowfocus",
-                        "--sync", "key", "Return"}));
+                        "--sync", "sleep", "0.8", "key", "Return"}));
     QTRY_VERIFY_WITH_TIMEOUT(!device.trace(QStringLiteral("FLASH_ERASE")).isEmpty(), 20000);
     if (interruption)
         kill(pid_t(tool.processId()), interruption);

@@ -129,7 +129,7 @@ void TestTranslations::commandLine_data()
     // Qt's own catalogue says what is wrong with an option.
     QTest::newRow("wrong usage") << QStringList{"--bogus"} << QByteArray() << false << 64
                                  << QStringList{"vorlan-flash: Unbekannte Option 'bogus'.",
-                                                "Aufruf: vorlan-flash"};
+                                                "Weitere Informationen mit „vorlan-flash --help“."};
     QTest::newRow("update")
         << QStringList{"update", "%1"} << QByteArray() << true << 0
         << QStringList{"Den Flash-Speicher mit diesen 2 Komponenten aktualisieren? [j/N]",
@@ -222,7 +222,7 @@ void TestTranslations::window()
              "the window did not come up");
     QVERIFY(server.xdo({"key", "Tab", "Tab", "Tab", "space"}));
     QVERIFY2(server.xdo({"search", "--sync", "--onlyvisible", "--name", "Abbild-Informationen",
-                         "windowfocus", "--sync", "key", "Return"}),
+                         "windowfocus", "--sync", "sleep", "0.8", "key", "Return"}),
              "the dialog of the image is not German");
     QVERIFY2(server.xdo(
                  {"search", "--sync", "--onlyvisible", "--name", "Aktualisierung fehlgeschlagen"}),

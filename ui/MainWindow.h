@@ -5,9 +5,11 @@
 #include <QMainWindow>
 #include <QMessageBox>
 
+class DesktopNotifier;
 class ImageInfoDialog;
 class QElapsedTimer;
 class QLabel;
+class VerdictLabel;
 
 namespace Ui {
 class MainWindow;
@@ -19,6 +21,8 @@ class MainWindow : public QMainWindow
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
+    // Fills in the image to update with, as a file manager names it; nothing is started.
+    void setImage(const QString &path);
     ~MainWindow() override;
 
 public slots:
@@ -46,9 +50,10 @@ private:
     QElapsedTimer *elapsedTimer;
     ImageInfoDialog *imageInfoDialog;
     QLabel *verdictIcon;
-    QLabel *verdictLabel;
+    VerdictLabel *verdictLabel;
     // What is decided around an update: the record, the held signals, the questions after it.
     UpdateSession *session;
+    DesktopNotifier *desktop;
     bool quitAfterUpdate = false;
     int letterWidths[128]; // of the ASCII letters in the status label's font
 };
