@@ -212,6 +212,17 @@ QString FlashHistory::Entry::startText() const
     return QLocale().toString(started.toLocalTime(), QLocale::ShortFormat);
 }
 
+QString FlashHistory::Entry::signatureText() const
+{
+    SignatureResult origin;
+    const QStringList names{QStringLiteral("none"), QStringLiteral("good"), QStringLiteral("bad"),
+                            QStringLiteral("untrusted"), QStringLiteral("expired")};
+    origin.status = SignatureResult::Status(qMax(0, names.indexOf(signature)));
+    origin.signer = signer;
+    origin.fingerprint = fingerprint;
+    return origin.line();
+}
+
 QJsonObject FlashHistory::Entry::toJson() const
 {
     QJsonArray list;

@@ -62,6 +62,8 @@ public:
         QString outcomeText() const;
         // The start in local time, as the user's locale writes it.
         QString startText() const;
+        // The signature as the image's check said it: "Signed by NAME, key …ID", "Not signed", ...
+        QString signatureText() const;
         bool unfinished() const { return outcome == QLatin1String("unfinished"); }
         QJsonObject toJson() const;
         static bool fromJson(const QJsonObject &object, Entry *entry);

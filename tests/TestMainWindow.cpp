@@ -2,6 +2,7 @@
 
 #include "AccessiblePacer.h"
 #include "FlashCopies.h"
+#include "FlashHistory.h"
 #include "FlashJournal.h"
 #include "MainWindow.h"
 #include "SigningKeys.h"
@@ -19,12 +20,15 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QtTest>
 
 #include <cstring>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -150,6 +154,7 @@ private slots:
     void verdict_data();
     void verdict();
     void failureRemembered();
+    void historyShown();
     void unguardedUpdateRefused();
     void infoDialogFollowsTheName();
     void signatureShown_data();
@@ -602,6 +607,70 @@ void TestMainWindow::failureRemembered()
     before.replace(0x300000, 0x20000, device->flash().mid(0x300000, 0x20000));
     QVERIFY2(device->flash() == before, "the flash is not as it was before");
     QVERIFY(FlashJournal::load(StateFolder()).isEmpty());
+}
+
+// The history as a user opens it with the keyboard after a failed update and its put-back, with
+// an update before them that never ended and a line that a crash cut short: newest first, the
+// failed and unfinished ones marked by an icon beside their word, nothing editable, every entry's
+// details within reach, and the window as it was once the dialog is closed.
+void TestMainWindow::historyShown()
+{
+    const QString path = device->makeImage(components, QStringLiteral("\x1b[2J.tarnru"));
+    FlashHistory::Entry cut = FlashHistory::Entry::begin("update", "vorlan-flash");
+    cut.image = device->path("old.tarnru");
+    QString reason;
+    QVERIFY2(FlashHistory::append(StateFolder(), cut, &reason), qPrintable(reason));
+    QFile file(FlashHistory::path(StateFolder()));
+    QVERIFY(file.open(QIODevice::Append));
+    file.write("{\"id\":\"x\",\"kind\":\"upd");
+    file.close();
+    device->set("ERASE_FAIL", "0x100000:1");
+    makeWindow();
+    answers->onModal = [this](const QString &title) {
+        if (title == QLatin1String("Update failed"))
+            device->set("ERASE_FAIL", "");
+    };
+    QVERIFY2(update(path, true), qPrintable(answers->seen.join("\n")));
+    QCOMPARE(shownVerdict(), QStringLiteral("All 3 components were written and verified."));
+
+    QApplication::setActiveWindow(window);
+    QTest::keyClick(window, Qt::Key_H, Qt::ControlModifier);
+    auto *dialog = window->findChild<QDialog *>("HistoryDialog");
+    QVERIFY(dialog && dialog->isVisible());
+    auto *table = dialog->findChild<QTableWidget *>("historyTable");
+    QCOMPARE(dialog->focusWidget(), table);
+    QStringList rows;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QTableWidgetItem *outcome = table->item(row, 2);
+        rows << table->item(row, 1)->text() + ' ' + outcome->text() + ' ' +
+                    table->item(row, 4)->text() + (outcome->icon().isNull() ? "" : " (icon)");
+        for (int column = 0; column < table->columnCount(); ++column)
+            QVERIFY(!(table->item(row, column)->flags() & Qt::ItemIsEditable));
+    }
+    const QString shown = device->path(R"(\x1b[2J.tarnru)");
+    QCOMPARE(rows, QStringList({"put back written " + StateFolder().path() + "/put-back.tarnru",
+                                "update failed " + shown + " (icon)",
+                                "update unfinished " + cut.image + " (icon)"}));
+    const QString summary = dialog->findChild<QLabel *>("summaryLabel")->text();
+    QVERIFY2(summary.contains("1 line(s) could not be read"), qPrintable(summary));
+    const QStringList nameless = unnamed(QAccessible::queryAccessibleInterface(dialog));
+    QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(", ")));
+
+    QTest::keyClick(table, Qt::Key_Down);
+    const QString details = dialog->findChild<QPlainTextEdit *>("detailsText")->toPlainText();
+    for (const QString &part :
+         {"Update by " + QString::fromLocal8Bit(getpwuid(getuid())->pw_name) + " (uid " +
+              QString::number(getuid()) + ") with the window",
+          failed.arg("KERN (2 of 3, at 0x100000)"), "Image: " + shown, "SHA-256: " + sha256(path),
+          QString("Not signed"),
+          "KERN, version 0.0.00, at 0x100000, " + QLocale().toString(200000) + " bytes",
+          "(without a name), version 0.0.00, at 0x200000, " + QLocale().toString(1000) + " bytes",
+          "A copy of the flash as it was before is in " + StateFolder().path() + "/copies/"})
+        QVERIFY2(details.contains(part), qPrintable(part + "\nin:\n" + details));
+    QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape);
+    QVERIFY(!dialog->isVisible());
+    QVERIFY(updateButton->isEnabled());
+    QCOMPARE(filename->text(), path);
 }
 
 // Without a descriptor for the pipe that holds the signals, the update does not start.

@@ -348,6 +348,104 @@
     </message>
 </context>
 <context>
+    <name>HistoryDialog</name>
+    <message>
+        <source>History of the Flash</source>
+        <translation>Verlauf des Flash-Speichers</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>Verlauf</translation>
+    </message>
+    <message>
+        <source>Started</source>
+        <translation>Begonnen</translation>
+    </message>
+    <message>
+        <source>Action</source>
+        <translation>Vorgang</translation>
+    </message>
+    <message>
+        <source>Outcome</source>
+        <translation>Ergebnis</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>Benutzer</translation>
+    </message>
+    <message>
+        <source>Image</source>
+        <translation>Abbild</translation>
+    </message>
+    <message>
+        <source>&amp;Details:</source>
+        <translation>&amp;Einzelheiten:</translation>
+    </message>
+    <message>
+        <source>Details</source>
+        <translation>Einzelheiten</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>&amp;Schließen</translation>
+    </message>
+    <message>
+        <source>The history cannot be read: %1.</source>
+        <translation>Der Verlauf kann nicht gelesen werden: %1.</translation>
+    </message>
+    <message>
+        <source>The history in %1 is empty.</source>
+        <translation>Der Verlauf in %1 ist leer.</translation>
+    </message>
+    <message>
+        <source>Every update, put-back and verify of the flash, newest first, from %1.</source>
+        <translation>Jede Aktualisierung, jedes Zurückspielen und jede Prüfung des Flash-Speichers, die neueste zuerst, aus %1.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n line(s) could not be read: cut short by a crash, or damaged.</source>
+        <translation>
+            <numerusform>%n Zeile konnte nicht gelesen werden: von einem Absturz abgeschnitten oder beschädigt.</numerusform>
+            <numerusform>%n Zeilen konnten nicht gelesen werden: von einem Absturz abgeschnitten oder beschädigt.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 by %2 (uid %3) with %4, started %5.</source>
+        <translation>%1 durch %2 (UID %3) mit %4, begonnen %5.</translation>
+    </message>
+    <message>
+        <source>the window</source>
+        <translation>dem Fenster</translation>
+    </message>
+    <message>
+        <source>Ended %1: %2.</source>
+        <translation>Beendet %1: %2.</translation>
+    </message>
+    <message>
+        <source>Its end was never recorded: the run was killed, crashed, or the power went.</source>
+        <translation>Sein Ende wurde nie aufgezeichnet: Der Lauf wurde beendet, ist abgestürzt, oder der Strom fiel aus.</translation>
+    </message>
+    <message>
+        <source>Image: %1</source>
+        <translation>Abbild: %1</translation>
+    </message>
+    <message>
+        <source>SHA-256: %1</source>
+        <translation>SHA-256: %1</translation>
+    </message>
+    <message>
+        <source>%1, version %2, at 0x%3, %4 bytes</source>
+        <translation>%1, Version %2, bei 0x%3, %4 Bytes</translation>
+    </message>
+    <message>
+        <source>(without a name)</source>
+        <translation>(ohne Namen)</translation>
+    </message>
+    <message>
+        <source>A copy of the flash as it was before is in %1.</source>
+        <translation>Eine Kopie des vorherigen Stands des Flash-Speichers liegt in %1.</translation>
+    </message>
+</context>
+<context>
     <name>ImageChecks</name>
     <message>
         <source>Components at 0x%1 and 0x%2 share a flash page.</source>
@@ -849,6 +947,22 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     <message>
         <source>Information</source>
         <translation>Information</translation>
+    </message>
+    <message>
+        <source>&amp;Flash</source>
+        <translation>&amp;Flash</translation>
+    </message>
+    <message>
+        <source>&amp;History…</source>
+        <translation>&amp;Verlauf…</translation>
+    </message>
+    <message>
+        <source>Every update, put-back and verify of the flash</source>
+        <translation>Jede Aktualisierung, jedes Zurückspielen und jede Prüfung des Flash-Speichers</translation>
+    </message>
+    <message>
+        <source>Ctrl+H</source>
+        <translation>Ctrl+H</translation>
     </message>
 </context>
 <context>

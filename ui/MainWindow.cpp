@@ -5,6 +5,7 @@
 #include "DesktopNotifier.h"
 #include "DisplayLossGuard.h"
 #include "FlashQuestion.h"
+#include "HistoryDialog.h"
 #include "ImageInfoDialog.h"
 #include "InstalledVersions.h"
 #include "Legibility.h"
@@ -118,6 +119,14 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(ui->startUpdateButton, SIGNAL(released()), this, SLOT(startUpdateButton_released()));
 
     imageInfoDialog = new ImageInfoDialog(this);
+    historyDialog = new HistoryDialog(this);
+    connect(ui->actionHistory, &QAction::triggered, this, [this] {
+        if (historyDialog->isVisible())
+            historyDialog->reload();
+        historyDialog->show();
+        historyDialog->raise();
+        historyDialog->activateWindow();
+    });
 
     // Closing by keyboard, refused as closing is while an update runs.
     auto *quit = new QAction(this);
@@ -291,6 +300,8 @@ void MainWindow::updateFinished()
     qDebug() << "void MainWindow::updateFinished()";
 
     quitAfterUpdate = session->end();
+    if (historyDialog->isVisible())
+        historyDialog->reload();
     showVerdict(session->verdict()->text(), session->verdict()->alarming());
     desktop->showEnd(verdictLabel->text(), session->verdict()->alarming());
     if (!quitAfterUpdate)

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 class DesktopNotifier;
+class HistoryDialog;
 class ImageInfoDialog;
 class QElapsedTimer;
 class QLabel;
@@ -49,6 +50,7 @@ private:
     Ui::MainWindow *ui;
     QElapsedTimer *elapsedTimer;
     ImageInfoDialog *imageInfoDialog;
+    HistoryDialog *historyDialog;
     QLabel *verdictIcon;
     VerdictLabel *verdictLabel;
     // What is decided around an update: the record, the held signals, the questions after it.
