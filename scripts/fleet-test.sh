@@ -3,8 +3,8 @@
 # simulated flash, state folder and call trace: the first run writes all five, a second one
 # changes none and takes at most a third of the first's time, --check names the one host whose
 # flash was changed, and a refused erase stops a rollout in batches of two after that host's
-# batch. The report is read back each time. Skipped, with a message, without ansible-playbook
-# (ansible-core). Needs build/.
+# batch. The report, with each host's newest history entry, is read back each time. Skipped,
+# with a message, without ansible-playbook (ansible-core). Needs build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if ! command -v ansible-playbook >/dev/null; then
@@ -78,10 +78,28 @@ outcomes() {
     python3 - "$tmp/vorlan-report.json" <<'PYTHON' || fail "the report is missing or wrong"
 import json, sys
 entries = json.load(open(sys.argv[1]))
-keys = {"host", "outcome", "exitStatus", "verdict", "copy", "seconds"}
+keys = {"host", "outcome", "exitStatus", "verdict", "copy", "seconds", "history"}
 assert all(set(entry) == keys for entry in entries), entries
 assert all(entry["outcome"] == "not-reached" or entry["seconds"] >= 0 for entry in entries)
 print(" ".join(entry["host"] + "=" + entry["outcome"] for entry in entries))
+PYTHON
+}
+# Each host's newest history entry in the report, "host=kind/outcome" separated by spaces, or
+# "host=none"; an entry of another image or user fails the test.
+newest() {
+    python3 - "$tmp/vorlan-report.json" "$tmp" "$(id -un)" <<'PYTHON' || fail "the report's history is wrong"
+import json, sys
+found = []
+for entry in json.load(open(sys.argv[1])):
+    history = entry["history"]
+    if history is None:
+        found.append(entry["host"] + "=none")
+        continue
+    assert history["image"] == "%s/%s/update.tarnru" % (sys.argv[2], entry["host"]), history
+    assert history["user"] == sys.argv[3] and history["frontEnd"] == "vorlan-flash", history
+    assert len(history["sha256"]) == 64 and history["components"][0]["name"] == "APP", history
+    found.append("%s=%s/%s" % (entry["host"], history["kind"], history["outcome"]))
+print(" ".join(found))
 PYTHON
 }
 expect() {
@@ -116,6 +134,8 @@ grep -q "written: 5 (vorlan-1, vorlan-2, vorlan-3, vorlan-4, vorlan-5)" "$tmp/lo
     fail "no summary line"
 python3 -c 'import json, sys; assert all(e["copy"] for e in json.load(open(sys.argv[1])))' \
     "$tmp/vorlan-report.json" || fail "the report names no copy"
+[ "$(newest)" = "$(printf '%s=update/written ' "${hosts[@]}" | sed 's/ $//')" ] ||
+    fail "the report's history says $(newest)"
 
 # The published SHA-256 goes with the image to every host.
 play -e "vorlan_sha256=$(sha256sum "$tmp/fleet.tarnru" | cut -d' ' -f1)" ||
@@ -125,6 +145,8 @@ expect "vorlan-1=up-to-date vorlan-2=up-to-date vorlan-3=up-to-date vorlan-4=up-
 [ "$(grep -cE '^vorlan-[1-5] +: ok=[0-9]+ +changed=0 +unreachable=0 +failed=0' "$tmp/log")" = 5 ] ||
     fail "a host that held the image was not ok"
 [ -z "$(traced 'ERASE|write|FLASH_UNLOCK')" ] || fail "the second run touched a flash"
+[ "$(newest)" = "$(printf '%s=verify/matches ' "${hosts[@]}" | sed 's/ $//')" ] ||
+    fail "the report's history says $(newest) after the second run"
 
 cp "$tmp/vorlan-4/flash.bin" "$tmp/flash-4.held"
 spoil vorlan-4
@@ -145,6 +167,8 @@ if play -e vorlan_serial=2 -e vorlan_max_fail_percentage=0; then
     fail "a refused erase did not fail the run"
 fi
 expect "vorlan-1=up-to-date vorlan-2=failed vorlan-3=not-reached vorlan-4=not-reached vorlan-5=not-reached"
+[ "$(newest)" = "vorlan-1=verify/matches vorlan-2=update/failed vorlan-3=none vorlan-4=none vorlan-5=none" ] ||
+    fail "the report's history says $(newest) after the failed batch"
 grep -q "Update failed at component APP (1 of 1, at 0x40000)" "$tmp/vorlan-report.json" ||
     fail "the report lacks the failed host's verdict"
 grep -q "not-reached: 3 (vorlan-3, vorlan-4, vorlan-5)" "$tmp/log" ||
