@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 class ImageInfoDialog;
+class QAction;
 class QElapsedTimer;
 class QLabel;
 
@@ -34,9 +35,12 @@ private slots:
     void FileDialogButton_released();
     void startUpdateButton_released();
     void on_imageInfoButton_clicked();
+    void putBackCopy();
+    void clearDamagedRecord();
 
 private:
     void updateTimeLabels();
+    void confirmAndUpdate(const QString &filename);
     void startUpdate(const UpdateSession::Plan &plan);
     void showVerdict(const QString &text, bool alarming);
     void fitVerdict();
@@ -47,6 +51,7 @@ private:
     ImageInfoDialog *imageInfoDialog;
     QLabel *verdictIcon;
     QLabel *verdictLabel;
+    QAction *clearDamagedAction;
     // What is decided around an update: the record, the held signals, the questions after it.
     UpdateSession *session;
     bool quitAfterUpdate = false;
