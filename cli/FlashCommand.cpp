@@ -9,12 +9,14 @@
 #include "InstalledVersions.h"
 #include "NodePermission.h"
 #include "StateFolder.h"
+#include "TrustPolicy.h"
 #include "UpdateRun.h"
 #include "UpdateVerdict.h"
 #include "VisibleText.h"
 #include "VorlanDriver.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QLocale>
 #include <QVector>
@@ -290,6 +292,7 @@ int FlashCommand::verify()
     const bool unfinished = session->pagesAtRisk();
     if (!session->notice().isEmpty())
         console.warn(session->notice());
+    warnAbout(TrustPolicy::load());
     FlashVerifier verifier;
     const FlashVerifier::Result result = verifier.verify(invocation.path, invocation.sha256);
     if (!verifier.problem().isEmpty())
@@ -381,6 +384,14 @@ void FlashCommand::showComparisons(const FlashVerifier &verifier)
     }
 }
 
+// What keeps the signature policy from being as written: the faults of its file and the
+// keyrings that are not trusted.
+void FlashCommand::warnAbout(const TrustPolicy &policy)
+{
+    for (const QString &warning : policy.warnings() + policy.refusedKeyrings())
+        console.warn(warning);
+}
+
 // Lists the image's components and shows its signature and SHA-256, all from one descriptor
 // of the file, and whether an update would take it. Returns why not, or an empty string.
 QString FlashCommand::inspect(const QString &image, QList<ComponentRecord> *components,
@@ -396,6 +407,9 @@ QString FlashCommand::inspect(const QString &image, QList<ComponentRecord> *comp
         problem = digest.refusal();
     *sha256 = digest.sha256();
 
+    const TrustPolicy &policy = digest.trustPolicy();
+    warnAbout(policy);
+
     QStringList text;
     QJsonValue signature;
     if (opened) {
@@ -409,11 +423,20 @@ QString FlashCommand::inspect(const QString &image, QList<ComponentRecord> *comp
         text << QStringLiteral("SHA-256: %1").arg(QString::fromLatin1(*sha256));
     text << (problem.isEmpty() ? tr("An update would take this image.")
                                : tr("An update would refuse this image: %1").arg(problem));
-    console.report(text, QStringLiteral("image"),
-                   {{QStringLiteral("path"), image},
-                    {QStringLiteral("accepted"), problem.isEmpty()},
-                    {QStringLiteral("problem"), textOrNull(problem)},
-                    {QStringLiteral("signature"), signature},
-                    {QStringLiteral("sha256"), textOrNull(QString::fromLatin1(*sha256))}});
+    if (opened)
+        text << policy.description();
+    console.report(
+        text, QStringLiteral("image"),
+        {{QStringLiteral("path"), image},
+         {QStringLiteral("accepted"), problem.isEmpty()},
+         {QStringLiteral("problem"), textOrNull(problem)},
+         {QStringLiteral("signature"), signature},
+         {QStringLiteral("sha256"), textOrNull(QString::fromLatin1(*sha256))},
+         {QStringLiteral("policy"),
+          QJsonObject{{QStringLiteral("required"), policy.setting()},
+                      {QStringLiteral("file"), TrustPolicy::configFile()},
+                      {QStringLiteral("warnings"), QJsonArray::fromStringList(policy.warnings())},
+                      {QStringLiteral("refusedKeyrings"),
+                       QJsonArray::fromStringList(policy.refusedKeyrings())}}}});
     return problem;
 }

@@ -9,6 +9,7 @@
 #include <QObject>
 
 class FlashVerifier;
+class TrustPolicy;
 class UpdateRun;
 
 // Carries out one command of vorlan-flash and gives its exit status.
@@ -38,6 +39,7 @@ private:
     int clearDamaged();
     bool alreadyHeld();
     void showComparisons(const FlashVerifier &verifier);
+    void warnAbout(const TrustPolicy &policy);
     QString inspect(const QString &image, QList<ComponentRecord> *components, QByteArray *sha256);
 
     Invocation invocation;

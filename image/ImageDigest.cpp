@@ -19,16 +19,17 @@ constexpr qint64 chunkSize = 1024 * 1024;
 // A detached signature is a few hundred bytes, even with several signers.
 constexpr qint64 largestSignature = 64 * 1024;
 
-// The signature file beside the image; a name that is there in any form counts, a dangling
+// The signature files beside the image; a name that is there in any form counts, a dangling
 // link too, so that a signature cannot go missing without a refusal.
-QString signatureBeside(const QString &filename)
+QStringList signaturesBeside(const QString &filename)
 {
+    QStringList files;
     for (const char *suffix : {".sig", ".asc"}) {
         const QFileInfo info(filename + QLatin1String(suffix));
         if (info.exists() || info.isSymLink())
-            return info.filePath();
+            files << info.filePath();
     }
-    return QString();
+    return files;
 }
 
 // Why the signature file cannot be handed to gpgv, or an empty string.
@@ -69,27 +70,50 @@ bool ImageDigest::read(QFile &image)
     componentSha256.clear();
     hash.clear();
     verdict = SignatureResult();
-    std::unique_ptr<SignatureCheck> check;
-    signatureFile = ownCopy ? QString() : signatureBeside(filename);
+    signatureFile.clear();
+    std::vector<Signed> files;
     if (!ownCopy) {
-        const TrustPolicy policy = TrustPolicy::load();
-        signatureRequired = policy.signatureRequired();
-        requirement = policy.requirement();
-        QByteArray signature;
-        if (!signatureFile.isEmpty())
-            verdict.failure = readSignature(signatureFile, &signature);
-        if (!verdict.failure.isEmpty()) {
-            verdict.status = SignatureResult::Bad;
-        } else if (!signatureFile.isEmpty()) {
-            check = std::make_unique<SignatureCheck>();
-            check->start(signature, policy.keyrings());
+        policy = TrustPolicy::load();
+        for (const QString &path : signaturesBeside(filename)) {
+            Signed file{path, {}, {}, nullptr};
+            file.result.failure = readSignature(path, &file.signature);
+            if (!file.result.failure.isEmpty())
+                file.result.status = SignatureResult::Bad;
+            else
+                file.check = std::make_unique<SignatureCheck>(firstVerifier);
+            files.push_back(std::move(file));
         }
     }
-    const bool whole = pass(image, check.get());
-    if (check)
-        verdict = check->finish();
+    bool whole = check(image, files);
+    // Where sqv left a verdict open, gpgv reads the bytes once more; they must be the same.
+    const QByteArray first = hash;
+    bool again = false;
+    for (Signed &file : files) {
+        again |= file.check && file.check->undecided();
+        if (!file.check || !file.check->undecided())
+            file.check.reset();
+        else
+            file.check = std::make_unique<SignatureCheck>(SignatureCheck::Verifier::Gpgv);
+    }
+    const bool changed = whole && again && !(check(image, files) && hash == first);
+    whole = whole && !changed;
 
-    if (!whole)
+    QList<SignatureResult> results;
+    for (const Signed &file : files)
+        results << file.result;
+    if (!files.empty()) {
+        verdict = SignatureResult::combined(results);
+        for (const Signed &file : files) {
+            if (file.result.status == verdict.status) {
+                signatureFile = file.path;
+                break;
+            }
+        }
+    }
+
+    if (changed)
+        problem = tr("The update image %1 changed while it was checked.").arg(filename);
+    else if (!whole)
         problem =
             imageReadError(filename, image.error() == QFileDevice::NoError
                                          ? tr("a component's data is cut short")
@@ -106,8 +130,26 @@ bool ImageDigest::read(QFile &image)
     return problem.isEmpty();
 }
 
+// Reads the image once, feeding every check that has not decided yet.
+bool ImageDigest::check(QFile &image, std::vector<Signed> &files)
+{
+    std::vector<SignatureCheck *> checks;
+    for (Signed &file : files) {
+        if (file.check) {
+            file.check->start(file.signature, policy.keyrings());
+            checks.push_back(file.check.get());
+        }
+    }
+    const bool whole = pass(image, checks);
+    for (Signed &file : files) {
+        if (file.check)
+            file.result = file.check->finish();
+    }
+    return whole;
+}
+
 // Every component's data must arrive whole, and the hash covers every byte up to the end.
-bool ImageDigest::pass(QFile &image, SignatureCheck *check)
+bool ImageDigest::pass(QFile &image, const std::vector<SignatureCheck *> &checks)
 {
     Sha256 sha;
     if (!sha.usable() || !image.seek(0))
@@ -129,7 +171,7 @@ bool ImageDigest::pass(QFile &image, SignatureCheck *check)
                 running[size_t(i)].addData(chunk.constData() + from - at, to - from);
         }
         sha.addData(chunk.constData(), count);
-        if (check)
+        for (SignatureCheck *check : checks)
             check->feed(chunk.constData(), count);
         at += count;
     }
@@ -149,10 +191,11 @@ QString ImageDigest::signatureProblem() const
     case SignatureResult::Good:
         return QString();
     case SignatureResult::None:
-        return signatureRequired ? tr("The update image %1 is not signed (there is no %1.sig or "
-                                      "%1.asc), and %2.")
-                                       .arg(filename, requirement)
-                                 : QString();
+        return policy.signatureRequired()
+                   ? tr("The update image %1 is not signed (there is no %1.sig or %1.asc), and "
+                        "%2.")
+                         .arg(filename, policy.requirement())
+                   : QString();
     case SignatureResult::Untrusted:
         return tr("The update image %1 is signed by a key that is not trusted "
                   "(…%2). Trusted keys are those in %3/keyrings and %4/keyrings.")

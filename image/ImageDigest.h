@@ -1,7 +1,9 @@
 #pragma once
 
 #include "ComponentRecord.h"
+#include "SignatureCheck.h"
 #include "SignatureResult.h"
+#include "TrustPolicy.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -9,8 +11,10 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+#include <vector>
+
 class QFile;
-class SignatureCheck;
 
 // One sequential read of a whole update image, from the descriptor that an update then takes
 // every byte from, before the flash node is opened: the SHA-256 of each component's data and of
@@ -32,6 +36,9 @@ public:
     // have the expected SHA-256, which the tool kept for it.
     void setOwnCopy(bool ownCopy);
 
+    // Which verifier reads the bytes first; gpgv always decides what sqv leaves open.
+    void setVerifier(SignatureCheck::Verifier verifier) { firstVerifier = verifier; }
+
     // Reads the image from its start to its end. Returns whether an update may take it.
     bool read(QFile &image);
 
@@ -43,17 +50,30 @@ public:
     // Why an update must refuse the image, or empty.
     QString refusal() const { return problem; }
 
+    // The policy that the check followed; the default one for the tool's own copies.
+    const TrustPolicy &trustPolicy() const { return policy; }
+
 private:
-    bool pass(QFile &image, SignatureCheck *check);
+    // A signature file beside the image, as read, and its check.
+    struct Signed
+    {
+        QString path;
+        QByteArray signature;
+        SignatureResult result;
+        std::unique_ptr<SignatureCheck> check;
+    };
+
+    bool check(QFile &image, std::vector<Signed> &files);
+    bool pass(QFile &image, const std::vector<SignatureCheck *> &checks);
     QString signatureProblem() const;
 
     QString filename;
     QList<ComponentRecord> components;
     QByteArray expected;
     bool ownCopy = false;
-    QString signatureFile; // the one beside the image, or empty
-    bool signatureRequired = false;
-    QString requirement; // why it is required
+    QString signatureFile; // the one beside the image that decided the verdict, or empty
+    TrustPolicy policy;
+    SignatureCheck::Verifier firstVerifier = SignatureCheck::preferred();
 
     QHash<u_int32_t, QByteArray> componentSha256;
     QByteArray hash;

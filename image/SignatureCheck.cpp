@@ -4,7 +4,8 @@
 
 #include <QDebug>
 #include <QFile>
-#include <QStandardPaths>
+#include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 #include <functional>
@@ -17,6 +18,32 @@ constexpr int patienceMs = 30000;
 constexpr qint64 backlog = 1024 * 1024;
 // Keyrings of whole distributions stay far below this.
 constexpr qint64 largestKeyring = 16 * 1024 * 1024;
+
+// Fixed when the tool is built: a verifier found through PATH could be anyone's.
+const QString gpgvProgram = QStringLiteral(VORLAN_GPGV);
+const QString sqvProgram = QStringLiteral(VORLAN_SQV);
+
+bool installed(const QString &program)
+{
+    return QFileInfo(program).isExecutable();
+}
+
+// What gpgv's status lines say about one signature.
+struct Signer
+{
+    bool good = false;
+    bool valid = false;
+    bool bad = false;
+    bool expired = false;
+    bool noKey = false;
+    QString signer;
+    QString keyId;
+    QString fingerprint;
+};
+
+// The signatures that gpgv reports, in order; notDetached when the file is no detached
+// signature of the data.
+QList<Signer> signersIn(const QByteArray &status, bool *notDetached);
 
 // The packets of every armoured block: the base64 lines between a "-----BEGIN PGP" line and
 // its "-----END PGP" line, less the armour headers and the checksum line.
@@ -60,48 +87,73 @@ QString readable(const QByteArray &escaped)
 
 } // namespace
 
-SignatureCheck::SignatureCheck() = default;
+SignatureCheck::Verifier SignatureCheck::preferred()
+{
+    return installed(sqvProgram) ? Verifier::Sqv : Verifier::Gpgv;
+}
+
+SignatureCheck::SignatureCheck(Verifier verifier) : verifier(verifier) {}
 
 SignatureCheck::~SignatureCheck()
 {
-    if (gpgv.state() != QProcess::NotRunning) {
-        gpgv.kill();
-        gpgv.waitForFinished(patienceMs);
+    for (QProcess *process : {&checker, &metadata}) {
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(patienceMs);
+        }
     }
 }
 
 bool SignatureCheck::start(const QByteArray &signature, const QStringList &keyrings)
 {
-    const QString program = QStandardPaths::findExecutable(QStringLiteral("gpgv"));
-    QStringList arguments;
-    if (program.isEmpty()) {
-        giveUp(tr("gpgv is not installed"));
-    } else if (!home.isValid() || !prepare(signature, keyrings, &arguments)) {
-        giveUp(tr("no private folder for gpgv could be made"));
+    const bool sqv = verifier == Verifier::Sqv;
+    if (!installed(sqv ? sqvProgram : gpgvProgram)) {
+        giveUp(tr("%1 is not installed").arg(sqv ? sqvProgram : gpgvProgram));
+    } else if (!home.isValid() || !prepare(signature, keyrings)) {
+        giveUp(tr("no private folder for the signature check could be made"));
+    } else if (!sqv) {
+        launch(checker, gpgvProgram,
+               QStringList{QStringLiteral("--homedir"), home.path(), QStringLiteral("--status-fd"),
+                           QStringLiteral("1")} +
+                   keyringArguments + QStringList{signatureCopy, QStringLiteral("-")});
     } else {
-        // Nothing of the caller's environment: no preloaded library, no GnuPG settings.
-        QProcessEnvironment environment;
-        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-        gpgv.setProcessEnvironment(environment);
-        gpgv.setStandardErrorFile(QProcess::nullDevice());
-        gpgv.start(program, arguments);
-        if (!gpgv.waitForStarted(patienceMs))
-            giveUp(tr("gpgv cannot be started"));
+        launch(checker, sqvProgram,
+               keyringArguments + QStringList{signatureCopy, QStringLiteral("/dev/stdin")});
+        // Who signed, with which key and whether it is in force, from the signatures alone.
+        if (failure.isEmpty() && installed(gpgvProgram)) {
+            metadata.setStandardInputFile(QProcess::nullDevice());
+            launch(metadata, gpgvProgram,
+                   QStringList{QStringLiteral("--homedir"), home.path(),
+                               QStringLiteral("--status-fd"), QStringLiteral("1")} +
+                       keyringArguments + QStringList{signatureCopy, QProcess::nullDevice()});
+        }
     }
     return failure.isEmpty();
 }
 
-// The signature and the keyrings are read once and handed over as copies in gpgv's home, so
-// what gpgv checks is what was read.
-bool SignatureCheck::prepare(const QByteArray &signature, const QStringList &keyrings,
-                             QStringList *arguments)
+bool SignatureCheck::launch(QProcess &process, const QString &program, const QStringList &arguments)
+{
+    // Nothing of the caller's environment: no preloaded library, no GnuPG settings. An
+    // environment that held a variable is one that Qt passes on, empty.
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    environment.remove(QStringLiteral("LC_ALL"));
+    process.setProcessEnvironment(environment);
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    if (!process.waitForStarted(patienceMs))
+        giveUp(tr("%1 cannot be started").arg(program));
+    return failure.isEmpty();
+}
+
+// The signature and the keyrings are read once and handed over as copies in the verifier's
+// home, so what it checks is what was read.
+bool SignatureCheck::prepare(const QByteArray &signature, const QStringList &keyrings)
 {
     const auto save = [](const QString &path, const QByteArray &bytes) {
         QFile file(path);
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
     };
-    *arguments = QStringList{QStringLiteral("--homedir"), home.path(),
-                             QStringLiteral("--status-fd"), QStringLiteral("1")};
     for (const QString &keyring : keyrings) {
         QFile file;
         QByteArray keys;
@@ -114,13 +166,13 @@ bool SignatureCheck::prepare(const QByteArray &signature, const QStringList &key
             qDebug() << "Keyring skipped, it cannot be read:" << keyring;
             continue;
         }
-        const QString copy = home.filePath(QStringLiteral("keyring-%1.gpg").arg(arguments->size()));
+        const QString copy =
+            home.filePath(QStringLiteral("keyring-%1.gpg").arg(keyringArguments.size()));
         if (!save(copy, keys))
             return false;
-        *arguments << QStringLiteral("--keyring") << copy;
+        keyringArguments << QStringLiteral("--keyring") << copy;
     }
-    const QString signatureCopy = home.filePath(QStringLiteral("signature"));
-    *arguments << signatureCopy << QStringLiteral("-");
+    signatureCopy = home.filePath(QStringLiteral("signature"));
     return save(signatureCopy, signature);
 }
 
@@ -128,59 +180,133 @@ void SignatureCheck::giveUp(const QString &why)
 {
     if (failure.isEmpty())
         failure = why;
-    if (gpgv.state() != QProcess::NotRunning) {
-        gpgv.kill();
-        gpgv.waitForFinished(patienceMs);
+    for (QProcess *process : {&checker, &metadata}) {
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(patienceMs);
+        }
     }
 }
 
 void SignatureCheck::feed(const char *data, qint64 size)
 {
-    // gpgv stops reading as soon as it knows that the signature file is no signature.
-    if (!failure.isEmpty() || gpgv.state() != QProcess::Running)
+    // A verifier stops reading as soon as it knows that the signature file is no signature.
+    if (!failure.isEmpty() || checker.state() != QProcess::Running)
         return;
-    gpgv.write(data, size);
-    while (gpgv.bytesToWrite() > backlog && gpgv.state() == QProcess::Running) {
-        if (!gpgv.waitForBytesWritten(patienceMs) && gpgv.state() == QProcess::Running)
-            return giveUp(
-                tr("gpgv did not take the image within %1 seconds").arg(patienceMs / 1000));
+    checker.write(data, size);
+    while (checker.bytesToWrite() > backlog && checker.state() == QProcess::Running) {
+        if (!checker.waitForBytesWritten(patienceMs) && checker.state() == QProcess::Running)
+            return giveUp(tr("%1 did not take the image within %2 seconds")
+                              .arg(checker.program())
+                              .arg(patienceMs / 1000));
     }
+}
+
+// Waits for the process to end of itself; false, with the reason kept, when it did not.
+bool SignatureCheck::await(QProcess &process, const QString &program)
+{
+    if (!failure.isEmpty())
+        return false;
+    if (!process.waitForFinished(patienceMs))
+        giveUp(tr("%1 did not answer within %2 seconds").arg(program).arg(patienceMs / 1000));
+    else if (process.exitStatus() != QProcess::NormalExit)
+        giveUp(tr("%1 ended abnormally").arg(program));
+    return failure.isEmpty();
 }
 
 SignatureResult SignatureCheck::finish()
 {
-    if (failure.isEmpty()) {
-        gpgv.closeWriteChannel();
-        if (!gpgv.waitForFinished(patienceMs))
-            giveUp(tr("gpgv did not answer within %1 seconds").arg(patienceMs / 1000));
-        else if (gpgv.exitStatus() != QProcess::NormalExit)
-            giveUp(tr("gpgv ended abnormally"));
-    }
+    open = false;
     SignatureResult result;
-    if (failure.isEmpty()) {
-        result = interpret(gpgv.readAllStandardOutput());
-    } else {
+    if (failure.isEmpty())
+        checker.closeWriteChannel();
+    if (await(checker, checker.program())) {
+        if (verifier == Verifier::Gpgv) {
+            result = interpret(checker.readAllStandardOutput());
+        } else if (metadata.program().isEmpty()) {
+            // Without gpgv beside it, sqv's word is all there is: who signed stays unknown.
+            const QByteArray confirmed = checker.readAllStandardOutput().trimmed();
+            result.status = checker.exitCode() == 0 && !confirmed.isEmpty() ? SignatureResult::Good
+                                                                            : SignatureResult::Bad;
+            result.fingerprint = QString::fromLatin1(confirmed.split('\n').first());
+        } else if (await(metadata, gpgvProgram)) {
+            result =
+                combine(metadata.readAllStandardOutput(),
+                        checker.exitCode() == 0 ? checker.readAllStandardOutput() : QByteArray());
+        }
+    }
+    if (!failure.isEmpty()) {
+        open = false;
+        result = SignatureResult();
         result.status = SignatureResult::Bad;
         result.failure = failure;
     }
     return result;
 }
 
+// gpgv's account of the signatures, given no data, with the fingerprints of those that sqv
+// found valid. Only what both settle is decided here.
+SignatureResult SignatureCheck::combine(const QByteArray &status, const QByteArray &confirmed)
+{
+    QSet<QString> valid;
+    for (const QByteArray &line : confirmed.split('\n')) {
+        if (!line.trimmed().isEmpty())
+            valid.insert(QString::fromLatin1(line.trimmed()).toUpper());
+    }
+    bool notDetached = false;
+    const QList<Signer> signers = signersIn(status, &notDetached);
+    QList<SignatureResult> results;
+    open = signers.isEmpty() && !notDetached;
+    for (const Signer &s : signers) {
+        SignatureResult r;
+        r.signer = s.signer;
+        r.fingerprint = s.fingerprint.isEmpty() ? s.keyId : s.fingerprint;
+        const auto confirmedBy = std::find_if(valid.cbegin(), valid.cend(), [&](const QString &f) {
+            return !s.keyId.isEmpty() && f.endsWith(s.keyId.toUpper());
+        });
+        if (s.noKey) {
+            r.status = SignatureResult::Untrusted;
+        } else if (confirmedBy != valid.cend()) {
+            r.status = s.expired ? SignatureResult::Expired : SignatureResult::Good;
+            r.fingerprint = *confirmedBy;
+        } else {
+            open = true;
+        }
+        results << r;
+    }
+    if (notDetached)
+        results = {SignatureResult()};
+    return SignatureResult::combined(results);
+}
+
 SignatureResult SignatureCheck::interpret(const QByteArray &status)
 {
-    struct Signature
-    {
-        bool good = false;
-        bool valid = false;
-        bool bad = false;
-        bool expired = false;
-        bool noKey = false;
-        QString signer;
-        QString keyId;
-        QString fingerprint;
-    };
-    QList<Signature> signatures;
     bool notDetached = false;
+    QList<SignatureResult> results;
+    for (const Signer &s : signersIn(status, &notDetached)) {
+        SignatureResult r;
+        r.signer = s.signer;
+        r.fingerprint = s.fingerprint.isEmpty() ? s.keyId : s.fingerprint;
+        if (s.bad)
+            r.status = SignatureResult::Bad;
+        else if (s.good && s.valid && !s.expired)
+            r.status = SignatureResult::Good;
+        else if (s.expired)
+            r.status = SignatureResult::Expired;
+        else if (s.noKey)
+            r.status = SignatureResult::Untrusted;
+        results << r;
+    }
+    if (notDetached)
+        results = {SignatureResult()};
+    return SignatureResult::combined(results);
+}
+
+namespace {
+
+QList<Signer> signersIn(const QByteArray &status, bool *notDetached)
+{
+    QList<Signer> signatures;
     for (const QByteArray &line : status.split('\n')) {
         if (!line.startsWith("[GNUPG:] "))
             continue;
@@ -188,12 +314,12 @@ SignatureResult SignatureCheck::interpret(const QByteArray &status)
         const QList<QByteArray> words = rest.split(' ');
         const QByteArray &keyword = words.first();
         if (keyword == "NODATA" || keyword.startsWith("PLAINTEXT")) {
-            notDetached = true;
+            *notDetached = true;
             continue;
         }
         if (keyword == "NEWSIG" || signatures.isEmpty())
-            signatures.append(Signature());
-        Signature &s = signatures.last();
+            signatures.append(Signer());
+        Signer &s = signatures.last();
         const QString first = QString::fromLatin1(words.value(1));
         // The key id and, where the line has them, the user id: "GOODSIG KEYID NAME <EMAIL>".
         const auto signedBy = [&] {
@@ -222,24 +348,7 @@ SignatureResult SignatureCheck::interpret(const QByteArray &status)
             s.noKey = true;
         }
     }
-
-    SignatureResult result;
-    result.status = SignatureResult::Bad;
-    const auto take = [&](SignatureResult::Status status,
-                          const std::function<bool(const Signature &)> &matches) {
-        const auto found = std::find_if(signatures.cbegin(), signatures.cend(), matches);
-        if (found == signatures.cend())
-            return false;
-        result.status = status;
-        result.signer = found->signer;
-        result.fingerprint = found->fingerprint.isEmpty() ? found->keyId : found->fingerprint;
-        return true;
-    };
-    if (notDetached || take(SignatureResult::Bad, [](const Signature &s) { return s.bad; }))
-        return result;
-    take(SignatureResult::Good,
-         [](const Signature &s) { return s.good && s.valid && !s.expired; }) ||
-        take(SignatureResult::Expired, [](const Signature &s) { return s.expired; }) ||
-        take(SignatureResult::Untrusted, [](const Signature &s) { return s.noKey; });
-    return result;
+    return signatures;
 }
+
+} // namespace

@@ -95,7 +95,8 @@ window=$(xdo search --sync --onlyvisible --name "VORLAN Update Utility" | head -
 xdo windowfocus --sync "$window"
 xdo type --delay 40 "$image"
 xdo key Tab Tab Tab space
-xdo search --sync --onlyvisible --name "Image info" windowfocus --sync key Return
+# The confirmation takes keys once the keyboard has been quiet for half a second.
+xdo search --sync --onlyvisible --name "Image info" windowfocus --sync sleep 0.8 key Return
 echo "Update started; waiting for it to finish..."
 verdicts='written and verified|was not changed|Update failed'
 wait_for "the end of the update" grep -q -E "$verdicts" "$demo/tool.log"

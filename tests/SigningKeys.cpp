@@ -33,19 +33,31 @@ SigningKeys::SigningKeys()
 {
     qputenv("VORLAN_UPDATE_SYSCONFDIR", QFile::encodeName(configFolder()));
     qputenv("VORLAN_UPDATE_DATADIR", QFile::encodeName(dataFolder()));
-    for (const QByteArray key : {"vendor", "stranger", "old"}) {
+    for (const QByteArray key : {"vendor", "stranger", "old", "revoked"}) {
         const QString name = QString::fromLatin1(key.left(1).toUpper() + key.mid(1));
         gpg(timeOf(key) + QStringList{"--passphrase", "", "--quick-gen-key",
                                       name + " Test <" + email(key) + '>', "ed25519", "sign",
                                       key == "old" ? "1d" : "never"});
     }
+    // The public keys go revoked into a home of their own, from which revoked is trusted, so
+    // that the first one can still sign. gpg keeps a revocation certificate for every key it
+    // makes, behind a colon.
+    QFile certificate(dir.filePath("gnupg/openpgp-revocs.d/" + fingerprint("revoked") + ".rev"));
+    const QString revocation = dir.filePath("revocation.asc");
+    const QString keys = dir.filePath("public.gpg");
+    if (!certificate.open(QIODevice::ReadOnly))
+        qFatal("no revocation certificate");
+    write(revocation, certificate.readAll().replace("\n:-----", "\n-----"));
+    write(keys, gpg({"--export"}));
+    gpg({"--import", keys}, "revoked");
+    gpg({"--import", revocation}, "revoked");
 }
 
 // The agent that gpg starts for the secret keys is stopped after each call, so that none is
 // left behind by a test that aborts.
-QByteArray SigningKeys::gpg(const QStringList &arguments) const
+QByteArray SigningKeys::gpg(const QStringList &arguments, const QString &homeName) const
 {
-    const QString home = dir.filePath("gnupg");
+    const QString home = dir.filePath(homeName);
     QDir().mkpath(home);
     QFile::setPermissions(home,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -61,7 +73,7 @@ QByteArray SigningKeys::gpg(const QStringList &arguments) const
     process.waitForFinished(5000);
     QProcess agent;
     agent.setProcessEnvironment(environment);
-    agent.start("gpgconf", {"--homedir", home, "--kill", "gpg-agent"});
+    agent.start("gpgconf", {"--homedir", home, "--kill", "all"});
     agent.waitForFinished(30000);
     if (!done)
         qFatal("gpg %s failed: %s", qPrintable(arguments.join(' ')),
@@ -90,7 +102,8 @@ void SigningKeys::trust(const QByteArray &key) const
     const bool armoured = key.endsWith(".asc");
     write(armoured ? configFolder() + "/keyrings/" + key
                    : dataFolder() + "/keyrings/" + key + ".gpg",
-          gpg(QStringList{armoured ? "--armor" : "--no-armor", "--export", email(key)}));
+          gpg(QStringList{armoured ? "--armor" : "--no-armor", "--export", email(key)},
+              key == "revoked" ? "revoked" : "gnupg"));
 }
 
 void SigningKeys::setRequired(const QByteArray &value) const
@@ -98,14 +111,14 @@ void SigningKeys::setRequired(const QByteArray &value) const
     write(configFolder() + "/vorlan-update.conf", "[Signatures]\nRequired=" + value + '\n');
 }
 
-void SigningKeys::sign(const QByteArray &how, const QString &image) const
+void SigningKeys::sign(const QByteArray &how, const QString &image, const QString &suffix) const
 {
     const bool byVendor = how == "message" || how == "other" || how == "changed";
     QString signedFile = image;
     if (how == "other")
         write(signedFile = image + ".other", "other bytes");
     gpg(timeOf(how) + QStringList{"--local-user", email(byVendor ? "vendor" : how), "--output",
-                                  image + ".sig", how == "message" ? "--sign" : "--detach-sign",
+                                  image + suffix, how == "message" ? "--sign" : "--detach-sign",
                                   how.endsWith(".asc") ? "--armor" : "--no-armor", signedFile});
     if (how != "changed")
         return;

@@ -6,7 +6,7 @@
 // Throwaway Ed25519 keys made once per test program in a temporary GnuPG home, and the two
 // folders the tool takes its trusted keyrings and its policy from (the test's environment
 // points VORLAN_UPDATE_SYSCONFDIR and VORLAN_UPDATE_DATADIR at them). The keys are named
-// "vendor", "stranger" and "old", which expired in 2020.
+// "vendor", "stranger", "old", which expired in 2020, and "revoked".
 class SigningKeys
 {
 public:
@@ -23,13 +23,13 @@ public:
     // administrator's.
     void trust(const QByteArray &key) const;
     void setRequired(const QByteArray &value) const;
-    // Puts IMAGE.sig beside the image: a detached signature by the key ("vendor.asc"
-    // armoured), or by vendor: a signed "message", a signature of an "other" file, or one
-    // of the image after which its last byte is "changed".
-    void sign(const QByteArray &how, const QString &image) const;
+    // Puts IMAGE.sig (or the suffix given) beside the image: a detached signature by the key
+    // ("vendor.asc" armoured), or by vendor: a signed "message", a signature of an "other"
+    // file, or one of the image after which its last byte is "changed".
+    void sign(const QByteArray &how, const QString &image, const QString &suffix = ".sig") const;
 
 private:
-    QByteArray gpg(const QStringList &arguments) const;
+    QByteArray gpg(const QStringList &arguments, const QString &homeName = "gnupg") const;
 
     QTemporaryDir dir;
 };

@@ -14,6 +14,7 @@
 
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -113,8 +114,31 @@ QByteArray runTool(const QStringList &arguments, const Settings &settings, bool 
 QString origin(const QString &status, const QString &signer = {}, const QString &fingerprint = {})
 {
     const auto value = [](const QString &s) { return s.isEmpty() ? "null" : '"' + s + '"'; };
-    return QString(R"("signature":{"fingerprint":%1,"signer":%2,"status":"%3"},"sha256":"%H"})")
+    return QString(R"("signature":{"fingerprint":%1,"signer":%2,"status":"%3"},"sha256":"%H")")
         .arg(value(fingerprint), value(signer), status);
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+// A folder with a gpgv and an sqv that call any signature good.
+QString liars(const QString &folder)
+{
+    const QByteArray gpgv = "#!/bin/sh\ncat >/dev/null\necho '[GNUPG:] NEWSIG'\n"
+                            "echo '[GNUPG:] GOODSIG 0123456789ABCDEF Liar <liar@example.invalid>'\n"
+                            "echo '[GNUPG:] VALIDSIG 0123456789ABCDEF0123456789ABCDEF01234567'\n";
+    const QByteArray sqv = "#!/bin/sh\ncat >/dev/null\n"
+                           "echo 0123456789ABCDEF0123456789ABCDEF01234567\n";
+    for (const auto &program : {qMakePair(QString("gpgv"), gpgv), qMakePair(QString("sqv"), sqv)}) {
+        writeFile(folder + '/' + program.first, program.second);
+        QFile::setPermissions(folder + '/' + program.first,
+                              QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    return folder;
 }
 
 const QString vendor = "Vendor Test <vendor@example.invalid>";
@@ -364,7 +388,11 @@ void TestCommandLine::outcome_data()
                 {"info %3", 2, {"An update would refuse this image: " + offPage}},
                 {"copies", 0, {"No copy of the flash has been saved"}},
                 {"--version", 0, {"vorlan-flash 1.1\n"}},
-                {"update", 64, {"Wrong number of arguments for update.\n\nUsage: vorlan-flash"}},
+                {"update",
+                 64,
+                 {"vorlan-flash: Wrong number of arguments for update.\nTry 'vorlan-flash "
+                  "--help'.\n",
+                  "!Usage:"}},
                 {"info %1 --if-needed", 64, {"--if-needed applies to update only."}},
                 {"info %1 --sha256 12ab", 64, {"--sha256 takes the 64 hexadecimal digits"}}}
         << "before";
@@ -446,6 +474,63 @@ void TestCommandLine::outcome_data()
     QTest::newRow("not signed, a trusted key, Required=no")
         << QByteArray("trust=vendor required=no")
         << Runs{{"update %1 --yes", 0, {"Not signed\n", written}}} << "image";
+    // Trust roots that someone else could change are not trusted, and still count as installed.
+    const QString untrustedVendor = origin("untrusted", {}, "%fpr(vendor)");
+    refused("a keyring writable by others",
+            QByteArray("trust=vendor sign=vendor chmod=share/keyrings/vendor.gpg:666"),
+            untrustedVendor,
+            "/share/keyrings/vendor.gpg is writable by others: it is not trusted.");
+    refused("a keyring of another user",
+            QByteArray("trust=vendor sign=vendor chown=share/keyrings/vendor.gpg"), untrustedVendor,
+            "/share/keyrings/vendor.gpg belongs to another user: it is not trusted.");
+    refused("a keyrings folder writable by others",
+            QByteArray("trust=vendor sign=vendor chmod=share/keyrings:777"), untrustedVendor,
+            "vendor.gpg is not trusted: the folder " + QString("%share/keyrings") +
+                " is writable by others.");
+    refused("a folder above the keyrings of another user",
+            QByteArray("trust=vendor sign=vendor chown=share"), untrustedVendor,
+            "vendor.gpg is not trusted: the folder %share belongs to another user.");
+    refused("not signed, only a keyring that is not trusted",
+            QByteArray("trust=vendor chmod=share/keyrings/vendor.gpg:666"), origin("none"),
+            "a signature is required once a trusted key is installed.");
+    refused("not signed, Required=no in a policy file writable by others",
+            QByteArray("required=no chmod=etc/vorlan-update.conf:666"), origin("none"),
+            "vorlan-update.conf is writable by others: it is not trusted.");
+    // Every fault in the policy file requires signatures and is named with its line.
+    refused("a section of another spelling", QByteArray("policy=[signatures]|Required=no"),
+            origin("none"), "vorlan-update.conf line 1: unknown section");
+    refused("a key of another spelling", QByteArray("policy=[Signatures]|required=no"),
+            origin("none"), "vorlan-update.conf line 2: unknown key");
+    refused("a value of another spelling", QByteArray("policy=[Signatures]|Required=No"),
+            origin("none"),
+            "vorlan-update.conf line 2: Required=No is not auto, yes or no; signatures are "
+            "required.");
+    refused("the setting outside the section", QByteArray("policy=Required=no"), origin("none"),
+            "vorlan-update.conf line 1: Required is outside the [Signatures] section; signatures "
+            "are required.");
+    refused("the setting twice", QByteArray("policy=[Signatures]|Required=no|Required=no"),
+            origin("none"), "vorlan-update.conf line 3: Required is there twice");
+    QTest::newRow("comments and blank lines, Required=no")
+        << QByteArray("policy=#|[Signatures]||;|Required=no")
+        << Runs{{"info %1", 0, {"Signature policy: Required=no, from ", "no signature."}},
+                {"update %1 --yes", 0, {written}}}
+        << "image";
+    // Both signature files count: a bad one refuses, an unknown signer beside a good one is named.
+    refused("a good .sig beside a .asc of other bytes",
+            QByteArray("trust=vendor sign=vendor asc=other"), origin("bad", vendor, "%id(vendor)"),
+            "The signature %1.asc does not match the update image %1.");
+    QTest::newRow("an unknown signer beside a good one")
+        << QByteArray("trust=vendor sign=vendor asc=stranger")
+        << Runs{{"info %1",
+                 0,
+                 {"Signed by " + vendor +
+                  ", key \u2026%id(vendor), and by a key that is not trusted "
+                  "(\u2026%id(stranger))"}},
+                {"update %1 --yes", 0, {written}}}
+        << "image";
+    // A verifier earlier in PATH that calls everything good is never asked.
+    refused("a verifier earlier in PATH", QByteArray("trust=vendor sign=stranger liars"),
+            origin("untrusted", {}, "%fpr(stranger)"), "not trusted (\u2026%id(stranger))");
     QTest::newRow("the published SHA-256")
         << QByteArray() << Runs{{"update %1 --yes --sha256 %H", 0, {written}}} << "image";
 }
@@ -473,6 +558,20 @@ void TestCommandLine::outcome()
     QFile holder("/dev/tarn_flash");
     QProcess running;
     keys->reset();
+    const auto keyPath = [this](const QString &relative) {
+        return (relative.startsWith("etc") ? keys->configFolder() : keys->dataFolder()) +
+               relative.mid(relative.indexOf('/') < 0 ? relative.size() : relative.indexOf('/'));
+    };
+    // Restored whichever way the row ends.
+    struct Path
+    {
+        const QByteArray before = qgetenv("PATH");
+        ~Path() { qputenv("PATH", before); }
+        void prepend(const QString &folder)
+        {
+            qputenv("PATH", QFile::encodeName(folder) + ':' + before);
+        }
+    } path;
     for (const QByteArray &word : before.split(' ')) {
         const QByteArray how = word.mid(word.indexOf('=') + 1);
         if (word.startsWith("trust="))
@@ -481,6 +580,19 @@ void TestCommandLine::outcome()
             keys->setRequired(how);
         else if (word.startsWith("sign="))
             keys->sign(how, image);
+        else if (word.startsWith("asc="))
+            keys->sign(how, image, ".asc");
+        else if (word.startsWith("policy="))
+            writeFile(keys->configFolder() + "/vorlan-update.conf",
+                      QByteArray(how).replace('|', '\n'));
+        else if (word.startsWith("chmod="))
+            QCOMPARE(chmod(QFile::encodeName(keyPath(how.split(':').first())),
+                           mode_t(how.split(':').last().toInt(nullptr, 8))),
+                     0);
+        else if (word.startsWith("chown="))
+            QCOMPARE(chown(QFile::encodeName(keyPath(how)), 65534, 65534), 0);
+        else if (word == "liars")
+            path.prepend(liars(device.path("liars")));
     }
     QFile file(image);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -549,6 +661,7 @@ void TestCommandLine::outcome()
         for (QString text : run.shown) {
             text.replace("%1", image).replace("%2", oldest).replace("%5", state);
             text.replace("%6", copies.value(0).path).replace("%H", sha256);
+            text.replace("%share", keys->dataFolder());
             for (const QByteArray key : {"vendor", "stranger", "old"}) {
                 text.replace("%fpr(" + key + ')', keys->fingerprint(key));
                 text.replace("%id(" + key + ')', keys->keyId(key));

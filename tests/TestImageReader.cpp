@@ -1,11 +1,15 @@
 #include "ImageChecks.h"
+#include "ImageDigest.h"
 #include "ImageReader.h"
+#include "SigningKeys.h"
 #include "SimulatedDevice.h"
 
 #include <QtEndian>
 #include <QtTest>
 
 #include <sys/stat.h>
+
+Q_DECLARE_METATYPE(SignatureCheck::Verifier)
 
 namespace {
 
@@ -23,8 +27,15 @@ class TestImageReader : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { keys = new SigningKeys; }
+    void cleanupTestCase() { delete keys; }
     void chains_data();
     void chains();
+    void verifiers_data();
+    void verifiers();
+
+private:
+    SigningKeys *keys = nullptr;
 };
 
 void TestImageReader::chains_data()
@@ -98,6 +109,53 @@ void TestImageReader::chains()
     QCOMPARE(records, list.mid(1));
     QFETCH(QString, problem);
     QCOMPARE(imageProblem(path, result, why, records), problem.replace("%1", path));
+}
+
+// sqv and gpgv give the same verdict on each kind of signature.
+void TestImageReader::verifiers_data()
+{
+    QTest::addColumn<SignatureCheck::Verifier>("verifier");
+    QTest::addColumn<QByteArray>("trusted");
+    QTest::addColumn<QByteArray>("signer"); // or "changed": by vendor, the image changed after
+    QTest::addColumn<int>("status");
+    for (const auto verifier : {SignatureCheck::Verifier::Sqv, SignatureCheck::Verifier::Gpgv}) {
+        const auto row = [verifier](const char *name, const char *trusted, const char *signer,
+                                    SignatureResult::Status status) {
+            const char *by = verifier == SignatureCheck::Verifier::Sqv ? "sqv" : "gpgv";
+            QTest::addRow("%s, %s", by, name)
+                << verifier << QByteArray(trusted) << QByteArray(signer) << int(status);
+        };
+        row("good", "vendor", "vendor", SignatureResult::Good);
+        row("bad", "vendor", "changed", SignatureResult::Bad);
+        row("expired key", "old", "old", SignatureResult::Expired);
+        row("revoked key", "revoked", "revoked", SignatureResult::Expired);
+        row("unknown key", "vendor", "stranger", SignatureResult::Untrusted);
+    }
+}
+
+void TestImageReader::verifiers()
+{
+    QFETCH(SignatureCheck::Verifier, verifier);
+    QFETCH(QByteArray, trusted);
+    QFETCH(QByteArray, signer);
+    if (verifier == SignatureCheck::Verifier::Sqv &&
+        SignatureCheck::preferred() != SignatureCheck::Verifier::Sqv)
+        QSKIP("sqv is not installed");
+    keys->reset();
+    keys->trust(trusted);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("image.tarnru");
+    QFile image(path);
+    QVERIFY(image.open(QIODevice::ReadWrite) && image.write(componentData(3 << 20)) == 3 << 20);
+    image.close();
+    keys->sign(signer, path);
+    QVERIFY(image.open(QIODevice::ReadOnly));
+    ImageDigest digest(path, {});
+    digest.setVerifier(verifier);
+    digest.read(image);
+    QTEST(int(digest.signature().status), "status");
+    QCOMPARE(digest.signature().keyId(),
+             keys->keyId(signer == "changed" ? QByteArray("vendor") : signer));
 }
 
 QTEST_GUILESS_MAIN(TestImageReader)

@@ -344,7 +344,9 @@ void TestUpdater::update_data()
     row("not signed, Required=no and a trusted key", two, {{"required", "no"}, {"trust", "vendor"}},
         done, "WW");
     row("not signed, Required of another value", two, {{"required", "Maybe"}},
-        notSigned + "(Required=maybe is not auto, yes or no).", "");
+        "The update image %1 is not signed (there is no %1.sig or %1.asc), and "
+        "%etc/vorlan-update.conf cannot be used as it is, so a signature is required.",
+        "");
     row("the SHA-256 asked for", two, {{"sha256", "right"}}, done, "WW");
     row("another SHA-256 asked for", two, {{"sha256", QByteArray(64, '0')}}, otherHash, "");
     row("own copy, not signed, its SHA-256 kept", two, {{"trust", "vendor"}, {"copy of", "right"}},

@@ -26,6 +26,17 @@
     </message>
 </context>
 <context>
+    <name>DesktopNotifier</name>
+    <message>
+        <source>The update failed</source>
+        <translation>Die Aktualisierung ist fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>The update has ended</source>
+        <translation>Die Aktualisierung ist beendet</translation>
+    </message>
+</context>
+<context>
     <name>FlashCommand</name>
     <message>
         <source>The VORLAN driver cannot be reached through %1. %2</source>
@@ -359,6 +370,10 @@
         <source>The signature %1 does not match the update image %2.</source>
         <translation>Die Signatur %1 passt nicht zum Update-Abbild %2.</translation>
     </message>
+    <message>
+        <source>The update image %1 changed while it was checked.</source>
+        <translation>Das Update-Abbild %1 hat sich während der Prüfung verändert.</translation>
+    </message>
 </context>
 <context>
     <name>ImageInfoDialog</name>
@@ -373,6 +388,22 @@
     <message>
         <source>SHA-256: %1</source>
         <translation>SHA-256: %1</translation>
+    </message>
+    <message>
+        <source>Components</source>
+        <translation>Komponenten</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Abbrechen</translation>
+    </message>
+    <message>
+        <source>%1, version %2, at %3, %4 bytes, for hardware %5 and later</source>
+        <translation>%1, Version %2, bei %3, %4 Bytes, für Hardware ab %5</translation>
     </message>
 </context>
 <context>
@@ -620,14 +651,6 @@ Abbild nicht enthält.
         <translation>...</translation>
     </message>
     <message>
-        <source>Get Image Info</source>
-        <translation>Abbild-Informationen</translation>
-    </message>
-    <message>
-        <source>Update</source>
-        <translation>Aktualisieren</translation>
-    </message>
-    <message>
         <source>Current progress:</source>
         <translation>Aktueller Fortschritt:</translation>
     </message>
@@ -710,6 +733,66 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     <message>
         <source>No copy of the flash</source>
         <translation>Keine Kopie des Flash-Speichers</translation>
+    </message>
+    <message>
+        <source>VORLAN</source>
+        <translation>VORLAN</translation>
+    </message>
+    <message>
+        <source>Choose an update image</source>
+        <translation>Update-Abbild auswählen</translation>
+    </message>
+    <message>
+        <source>&amp;Get Image Info</source>
+        <translation>Abbild-&amp;Informationen</translation>
+    </message>
+    <message>
+        <source>&amp;Update</source>
+        <translation>&amp;Aktualisieren</translation>
+    </message>
+    <message>
+        <source>Current operation progress</source>
+        <translation>Fortschritt des aktuellen Schritts</translation>
+    </message>
+    <message>
+        <source>How far the current step of the update is</source>
+        <translation>Wie weit der aktuelle Schritt der Aktualisierung ist</translation>
+    </message>
+    <message>
+        <source>Total progress</source>
+        <translation>Gesamtfortschritt</translation>
+    </message>
+    <message>
+        <source>How far the whole update is</source>
+        <translation>Wie weit die ganze Aktualisierung ist</translation>
+    </message>
+    <message>
+        <source>Status of the update</source>
+        <translation>Stand der Aktualisierung</translation>
+    </message>
+    <message>
+        <source>Time elapsed</source>
+        <translation>Verstrichene Zeit</translation>
+    </message>
+    <message>
+        <source>Time remaining</source>
+        <translation>Verbleibende Zeit</translation>
+    </message>
+    <message>
+        <source>The components of the update image.</source>
+        <translation>Die Komponenten des Update-Abbilds.</translation>
+    </message>
+    <message>
+        <source>OK updates the flash with these components.</source>
+        <translation>OK aktualisiert den Flash-Speicher mit diesen Komponenten.</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Information</translation>
     </message>
     <message>
         <source>&amp;Flash</source>
@@ -796,28 +879,28 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
 <context>
     <name>SignatureCheck</name>
     <message>
-        <source>gpgv is not installed</source>
-        <translation>gpgv ist nicht installiert</translation>
+        <source>%1 is not installed</source>
+        <translation>%1 ist nicht installiert</translation>
     </message>
     <message>
-        <source>no private folder for gpgv could be made</source>
-        <translation>für gpgv konnte kein privater Ordner angelegt werden</translation>
+        <source>no private folder for the signature check could be made</source>
+        <translation>für die Signaturprüfung konnte kein privater Ordner angelegt werden</translation>
     </message>
     <message>
-        <source>gpgv cannot be started</source>
-        <translation>gpgv kann nicht gestartet werden</translation>
+        <source>%1 cannot be started</source>
+        <translation>%1 kann nicht gestartet werden</translation>
     </message>
     <message>
-        <source>gpgv did not take the image within %1 seconds</source>
-        <translation>gpgv hat das Abbild nicht innerhalb von %1 Sekunden angenommen</translation>
+        <source>%1 did not take the image within %2 seconds</source>
+        <translation>%1 hat das Abbild nicht innerhalb von %2 Sekunden angenommen</translation>
     </message>
     <message>
-        <source>gpgv did not answer within %1 seconds</source>
-        <translation>gpgv hat nicht innerhalb von %1 Sekunden geantwortet</translation>
+        <source>%1 did not answer within %2 seconds</source>
+        <translation>%1 hat nicht innerhalb von %2 Sekunden geantwortet</translation>
     </message>
     <message>
-        <source>gpgv ended abnormally</source>
-        <translation>gpgv wurde nicht normal beendet</translation>
+        <source>%1 ended abnormally</source>
+        <translation>%1 wurde nicht normal beendet</translation>
     </message>
 </context>
 <context>
@@ -841,6 +924,10 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     <message>
         <source>Not signed</source>
         <translation>Nicht signiert</translation>
+    </message>
+    <message>
+        <source>Signed by %1, key …%2, and by a key that is not trusted (…%3)</source>
+        <translation>Signiert von %1, Schlüssel …%2, und mit einem nicht vertrauenswürdigen Schlüssel (…%3)</translation>
     </message>
 </context>
 <context>
@@ -917,10 +1004,6 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
         <translation>ohne %1 ist eine Signatur nötig, sobald ein vertrauenswürdiger Schlüssel installiert ist</translation>
     </message>
     <message>
-        <source>%1 cannot be read, so a signature is required</source>
-        <translation>%1 kann nicht gelesen werden, daher ist eine Signatur nötig</translation>
-    </message>
-    <message>
         <source>%1 requires a signature once a trusted key is installed (Required=auto)</source>
         <translation>%1 verlangt eine Signatur, sobald ein vertrauenswürdiger Schlüssel installiert ist (Required=auto)</translation>
     </message>
@@ -929,8 +1012,92 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
         <translation>%1 verlangt eine Signatur (Required=yes)</translation>
     </message>
     <message>
-        <source>%1 requires a signature (Required=%2 is not auto, yes or no)</source>
-        <translation>%1 verlangt eine Signatur (Required=%2 ist weder auto noch yes noch no)</translation>
+        <source>%1 cannot be found: it is not trusted.</source>
+        <translation>%1 ist nicht auffindbar: ihm wird nicht vertraut.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be examined: it is not trusted.</source>
+        <translation>%1 kann nicht untersucht werden: ihm wird nicht vertraut.</translation>
+    </message>
+    <message>
+        <source>%1 belongs to another user: it is not trusted.</source>
+        <translation>%1 gehört einem anderen Benutzer: ihm wird nicht vertraut.</translation>
+    </message>
+    <message>
+        <source>%1 is writable by others: it is not trusted.</source>
+        <translation>%1 ist für andere beschreibbar: ihm wird nicht vertraut.</translation>
+    </message>
+    <message>
+        <source>%1 is not trusted: the folder %2 belongs to another user.</source>
+        <translation>%1 wird nicht vertraut: der Ordner %2 gehört einem anderen Benutzer.</translation>
+    </message>
+    <message>
+        <source>%1 is not trusted: the folder %2 is writable by others.</source>
+        <translation>%1 wird nicht vertraut: der Ordner %2 ist für andere beschreibbar.</translation>
+    </message>
+    <message>
+        <source>it is larger than %1 KiB</source>
+        <translation>sie ist größer als %1 KiB</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read (%2); signatures are required.</source>
+        <translation>%1 kann nicht gelesen werden (%2); Signaturen sind nötig.</translation>
+    </message>
+    <message>
+        <source>%1 line %2: %3; signatures are required.</source>
+        <translation>%1 Zeile %2: %3; Signaturen sind nötig.</translation>
+    </message>
+    <message>
+        <source>unknown section &quot;%1&quot;</source>
+        <translation>unbekannter Abschnitt „%1“</translation>
+    </message>
+    <message>
+        <source>the section [Signatures] is there twice</source>
+        <translation>der Abschnitt [Signatures] steht zweimal darin</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a section, a setting or a comment</source>
+        <translation>„%1“ ist weder ein Abschnitt noch eine Einstellung noch ein Kommentar</translation>
+    </message>
+    <message>
+        <source>unknown key &quot;%1&quot;</source>
+        <translation>unbekannter Schlüssel „%1“</translation>
+    </message>
+    <message>
+        <source>Required is outside the [Signatures] section</source>
+        <translation>Required steht außerhalb des Abschnitts [Signatures]</translation>
+    </message>
+    <message>
+        <source>Required is there twice</source>
+        <translation>Required steht zweimal darin</translation>
+    </message>
+    <message>
+        <source>Required=%1 is not auto, yes or no</source>
+        <translation>Required=%1 ist weder auto noch yes noch no</translation>
+    </message>
+    <message>
+        <source>%1 cannot be used as it is, so a signature is required</source>
+        <translation>%1 ist so nicht verwendbar, daher ist eine Signatur nötig</translation>
+    </message>
+    <message>
+        <source>Signature policy: Required=auto, as %1 does not exist.</source>
+        <translation>Signaturregel: Required=auto, da %1 nicht existiert.</translation>
+    </message>
+    <message>
+        <source>Signature policy: Required=yes, as %1 cannot be used as it is.</source>
+        <translation>Signaturregel: Required=yes, da %1 so nicht verwendbar ist.</translation>
+    </message>
+    <message>
+        <source>Signature policy: Required=%1, from %2.</source>
+        <translation>Signaturregel: Required=%1, aus %2.</translation>
+    </message>
+    <message>
+        <source>An update needs a signature by a trusted key.</source>
+        <translation>Ein Update braucht eine Signatur mit einem vertrauenswürdigen Schlüssel.</translation>
+    </message>
+    <message>
+        <source>An update needs no signature.</source>
+        <translation>Ein Update braucht keine Signatur.</translation>
     </message>
 </context>
 <context>
@@ -1207,6 +1374,51 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     <message>
         <source>Done updating, but the record of an earlier update is damaged, so the tool cannot tell whether other pages of the flash are at risk.</source>
         <translation>Fertig, aber die Aufzeichnung einer früheren Aktualisierung ist beschädigt, daher kann das Programm nicht erkennen, ob andere Seiten des Flash-Speichers gefährdet sind.</translation>
+    </message>
+</context>
+<context>
+    <name>VerdictLabel</name>
+    <message>
+        <source>Verdict of the update</source>
+        <translation>Ergebnis der Aktualisierung</translation>
+    </message>
+</context>
+<context>
+    <name>vorlan-flash</name>
+    <message>
+        <source>Try &apos;vorlan-flash --help&apos;.
+</source>
+        <translation>Weitere Informationen mit „vorlan-flash --help“.
+</translation>
+    </message>
+</context>
+<context>
+    <name>vorlan-update</name>
+    <message>
+        <source>Usage: vorlan-update [-f|--force] [IMAGE]
+Shows the installed versions of a VORLAN system and, after a confirmation,
+updates its flash memory with the update image IMAGE (*.tarnru), which is
+filled in when given.
+
+  -f, --force  keep the window open when the driver cannot be reached
+               (the first argument only)
+  -h, --help   this help
+  --version    the program&apos;s version
+
+Qt&apos;s options, such as -platform and -style, are taken too.
+</source>
+        <translation>Aufruf: vorlan-update [-f|--force] [ABBILD]
+Zeigt die installierten Versionen eines VORLAN-Systems und aktualisiert nach
+einer Bestätigung seinen Flash-Speicher mit dem Update-Abbild ABBILD
+(*.tarnru), das, wenn angegeben, eingetragen wird.
+
+  -f, --force  das Fenster offen halten, wenn der Treiber nicht erreichbar ist
+               (nur als erstes Argument)
+  -h, --help   diese Hilfe
+  --version    die Version des Programms
+
+Die Optionen von Qt, etwa -platform und -style, werden ebenfalls angenommen.
+</translation>
     </message>
 </context>
 </TS>
