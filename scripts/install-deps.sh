@@ -11,8 +11,9 @@ required=(
 )
 # Packages that some releases name differently or lack; what they serve is skipped without them:
 # fuzzing (clang's libFuzzer), the .deb and its check (dpkg-shlibdeps, desktop-file-validate,
-# lintian), the fleet playbook's test (ansible-core).
-optional=(clang libclang-rt-14-dev desktop-file-utils dpkg-dev lintian ansible-core)
+# lintian), the fleet playbook's test (ansible-core), the faster signature check and its tests
+# (sqv, in Debian from 12).
+optional=(clang libclang-rt-14-dev desktop-file-utils dpkg-dev lintian ansible-core sqv)
 
 missing() {
     for package in "$@"; do
