@@ -54,8 +54,9 @@ int main(int argc, char *argv[])
         invocation = Invocation::parse(QCoreApplication::arguments());
     }
     if (!invocation.error.isEmpty()) {
-        print(stderr, QStringLiteral("vorlan-flash: %1\n\n").arg(visibleText(invocation.error)) +
-                          Invocation::usage());
+        print(stderr,
+              QStringLiteral("vorlan-flash: %1\n").arg(visibleText(invocation.error)) +
+                  QCoreApplication::translate("vorlan-flash", "Try 'vorlan-flash --help'.\n"));
         return WrongUsage;
     }
     if (invocation.command == Invocation::Help) {

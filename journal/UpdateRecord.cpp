@@ -119,6 +119,8 @@ UpdateRecord::Ended UpdateRecord::verified()
             named << held.file;
         FlashCopies::prune(folder, named);
     }
+    if (journal.damaged())
+        return Ended::Unknown;
     return journal.isEmpty() ? Ended::Complete : Ended::OthersAtRisk;
 }
 

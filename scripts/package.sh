@@ -21,11 +21,17 @@ expected="./etc/vorlan-update/vorlan-update.conf
 ./usr/share/bash-completion/completions/vorlan-flash
 ./usr/share/doc/vorlan-update/changelog.gz
 ./usr/share/doc/vorlan-update/copyright
+./usr/share/icons/hicolor/128x128/apps/vorlan-update.png
+./usr/share/icons/hicolor/48x48/apps/vorlan-update.png
+./usr/share/icons/hicolor/64x64/apps/vorlan-update.png
 ./usr/share/icons/hicolor/scalable/apps/vorlan-update.svg
 ./usr/share/lintian/overrides/vorlan-update
 ./usr/share/man/man1/vorlan-flash.1.gz
 ./usr/share/man/man1/vorlan-update.1.gz
-./usr/share/vorlan-update/translations/vorlan-update_de.qm"
+./usr/share/metainfo/com.keldra.vorlan_update.metainfo.xml
+./usr/share/mime/packages/vorlan-update.xml
+./usr/share/vorlan-update/translations/vorlan-update_de.qm
+./usr/share/zsh/vendor-completions/_vorlan-flash"
 files=$(dpkg-deb --fsys-tarfile "${deb[0]}" | tar -t | grep -v '/$' | LC_ALL=C sort)
 if [ "$files" != "$expected" ]; then
     echo "package.sh: the package holds other files than expected:" >&2
@@ -42,9 +48,6 @@ dpkg-deb --info "${deb[0]}" conffiles | grep -qx /etc/vorlan-update/vorlan-updat
     { echo "package.sh: the policy file is not a conffile" >&2; exit 1; }
 dpkg-deb --info "${deb[0]}" postinst >/dev/null ||
     { echo "package.sh: the package has no postinst to create the group vorlan" >&2; exit 1; }
-if command -v desktop-file-validate >/dev/null; then
-    desktop-file-validate app/vorlan-update.desktop
-fi
 if command -v lintian >/dev/null; then
     # Hardening tags are informational or warnings: shown here, and failing on their own.
     report=$(lintian --pedantic --display-info --fail-on error,warning "${deb[0]}") || {

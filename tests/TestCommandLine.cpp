@@ -344,7 +344,27 @@ void TestCommandLine::outcome_data()
                   written + " The record of an earlier update is damaged (kept as "
                             "%5/damaged-record-",
                   safe}},
-                {"restore", 2, {"so the tool cannot tell whether pages", safe}}}
+                {"restore", 2, {"cannot tell which pages to put back", "restore COPY", safe}},
+                // The user's own way out: the copy they pick, then an image checked whole.
+                {"restore %2 --yes",
+                 1,
+                 {written + " The record of an earlier update is damaged", safe}},
+                {"clear-damaged %1 --yes",
+                 1,
+                 {"BOOT (1 of 3, at 0x40000)", "The damaged record stays"}},
+                {"update %1 --yes",
+                 1,
+                 {"is damaged, so the tool cannot tell whether other pages", safe}},
+                {"clear-damaged %1",
+                 2,
+                 {"Clearing the damaged record (kept as %5/damaged-record-",
+                  "There is no terminal"}},
+                {"clear-damaged %1 --yes",
+                 0,
+                 {"The damaged record was cleared and is kept as %5/cleared-record-",
+                  "It is safe to restart the computer."}},
+                {"update %1 --yes", 0, {written + "\n"}},
+                {"clear-damaged %1 --yes", 2, {"No damaged record of an update stands"}}}
         << "image";
     QTest::newRow("no terminal to ask on")
         << QByteArray()
@@ -368,7 +388,11 @@ void TestCommandLine::outcome_data()
                 {"info %3", 2, {"An update would refuse this image: " + offPage}},
                 {"copies", 0, {"No copy of the flash has been saved"}},
                 {"--version", 0, {"vorlan-flash 1.1\n"}},
-                {"update", 64, {"Wrong number of arguments for update.\n\nUsage: vorlan-flash"}},
+                {"update",
+                 64,
+                 {"vorlan-flash: Wrong number of arguments for update.\nTry 'vorlan-flash "
+                  "--help'.\n",
+                  "!Usage:"}},
                 {"info %1 --if-needed", 64, {"--if-needed applies to update only."}},
                 {"info %1 --sha256 12ab", 64, {"--sha256 takes the 64 hexadecimal digits"}}}
         << "before";
@@ -619,8 +643,10 @@ void TestCommandLine::outcome()
                 QSKIP("needs mount namespaces (unshare -m) for a small file system");
             }
         }
+        const QList<FlashCopies::Copy> saved = FlashCopies::list(StateFolder());
         const QStringList arguments = QString(run.command)
                                           .replace("%1", image)
+                                          .replace("%2", saved.value(saved.size() - 1).path)
                                           .replace("%3", bad)
                                           .replace("%4", otherImage)
                                           .replace("%H", sha256)

@@ -1,5 +1,6 @@
 // The main window driven as a user drives it, against the simulated driver.
 
+#include "AccessiblePacer.h"
 #include "FlashCopies.h"
 #include "FlashJournal.h"
 #include "MainWindow.h"
@@ -8,10 +9,14 @@
 #include "StartupOptions.h"
 #include "StateFolder.h"
 #include "TimeDisplay.h"
+#include "UpdateVerdict.h"
 #include "VorlanDriver.h"
 
+#include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -71,6 +76,50 @@ QByteArray formerFlash()
     return content;
 }
 
+// What the window tells assistive technology, as a screen reader's bridge receives it.
+struct Told
+{
+    QAccessible::Event type;
+    QObject *object;
+    QAccessible::Role role;
+    QString name;
+    int value;
+};
+QList<Told> told;
+
+void tell(QAccessibleEvent *event)
+{
+    QAccessibleInterface *interface = event->accessibleInterface();
+    const auto *change = dynamic_cast<QAccessibleValueChangeEvent *>(event);
+    told << Told{event->type(), event->object(),
+                 interface ? interface->role() : QAccessible::NoRole,
+                 interface ? interface->text(QAccessible::Name) : QString(),
+                 change ? change->value().toInt() : -1};
+}
+
+// Every control and row that a screen reader would meet without a name, with its role; a label
+// may be described instead, as one that shows a time before any is known.
+QStringList unnamed(QAccessibleInterface *interface)
+{
+    static const QSet<QAccessible::Role> containers{
+        QAccessible::Client,    QAccessible::Window,    QAccessible::Grouping, QAccessible::Pane,
+        QAccessible::Separator, QAccessible::StatusBar, QAccessible::ToolBar,  QAccessible::MenuBar,
+        QAccessible::ScrollBar, QAccessible::Border,    QAccessible::Grip};
+    QStringList found;
+    if (interface->state().invisible)
+        return found;
+    const QAccessible::Role role = interface->role();
+    const bool described =
+        role == QAccessible::StaticText && !interface->text(QAccessible::Description).isEmpty();
+    if (!containers.contains(role) && interface->text(QAccessible::Name).isEmpty() && !described)
+        found << QStringLiteral("%1 (role 0x%2)")
+                     .arg(interface->object() ? interface->object()->objectName() : QString())
+                     .arg(role, 0, 16);
+    for (int i = 0; i < interface->childCount(); ++i)
+        found << unnamed(interface->child(i));
+    return found;
+}
+
 QString sha256(const QString &path)
 {
     QFile file(path);
@@ -92,6 +141,8 @@ private slots:
 
     void forceOption_data();
     void forceOption();
+    void startupArguments_data();
+    void startupArguments();
     void timeTexts_data();
     void timeTexts();
     void installedVersions_data();
@@ -101,10 +152,14 @@ private slots:
     void verdict_data();
     void verdict();
     void failureRemembered();
+    void damagedRecordWayOut();
     void unguardedUpdateRefused();
     void infoDialogFollowsTheName();
     void signatureShown_data();
     void signatureShown();
+    void screenReaderHears_data();
+    void screenReaderHears();
+    void accessiblePace();
 
 private:
     void makeWindow();
@@ -138,13 +193,21 @@ void TestMainWindow::init()
 
 void TestMainWindow::cleanup()
 {
-    // A window whose update still runs is never destroyed; one that ended closed the node.
-    QVERIFY(!updateButton || QTest::qWaitFor([this] { return updateButton->isEnabled(); }, 30000));
-    QCOMPARE(device->trace("flash open").size(), device->trace("flash close").size());
-    delete window;
-    window = nullptr;
+    // A window whose update still runs is never destroyed; one that ended closed the node. What
+    // the test made goes on every path, so that a failed test leaves nothing running into the
+    // next.
+    const bool stopped =
+        !window ||
+        QTest::qWaitFor([this] { return !window->findChild<UpdateVerdict *>()->running(); }, 30000);
+    const bool closed = device->trace("flash open").size() == device->trace("flash close").size();
     delete answers;
+    if (stopped) {
+        delete window;
+        window = nullptr;
+    }
     delete device;
+    QVERIFY(stopped);
+    QVERIFY(closed);
 }
 
 void TestMainWindow::makeWindow()
@@ -181,6 +244,48 @@ void TestMainWindow::forceOption()
         argv.push_back(argument.data());
     argv.push_back(nullptr);
     QTEST(forceOptionGiven(int(bytes.size()), argv.data()), "forced");
+}
+
+void TestMainWindow::startupArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // as Qt leaves them
+    QTest::addColumn<QString>("printed");       // the start of it; empty: the window opens
+    QTest::addColumn<QString>("image");
+    QTest::newRow("a file manager's image") << QStringList{"/a/b c.tarnru"} << ""
+                                            << "/a/b c.tarnru";
+    QTest::newRow("forced, with an image") << QStringList{"-f", "x.tarnru"} << ""
+                                           << "x.tarnru";
+    QTest::newRow("two images: none") << QStringList{"a.tarnru", "b.tarnru"} << ""
+                                      << "";
+    QTest::newRow("an image after --") << QStringList{"--", "-x.tarnru"} << ""
+                                       << "-x.tarnru";
+    QTest::newRow("help") << QStringList{"x.tarnru", "--help"} << "Usage: vorlan-update ["
+                          << "x.tarnru";
+    QTest::newRow("version") << QStringList{"--version"} << "vorlan-update 1.1\n"
+                             << "";
+    QTest::newRow("--help as an image") << QStringList{"--", "--help"} << ""
+                                        << "--help";
+}
+
+// The help and the version are printed without a display, and so without a window; an image
+// named is only filled in.
+void TestMainWindow::startupArguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, printed);
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    environment.insert("QT_QPA_PLATFORM", "xcb"); // which fails at once without a display
+    tool.setProcessEnvironment(environment);
+    tool.start(VORLAN_UPDATE_BINARY, arguments);
+    QVERIFY(tool.waitForFinished(10000));
+    QCOMPARE(tool.exitCode() == 0, !printed.isEmpty());
+    const QString output = QString::fromLocal8Bit(tool.readAllStandardOutput());
+    QVERIFY2(printed.isEmpty() ? !output.contains("Usage") : output.startsWith(printed),
+             qPrintable(output));
+    QTEST(imageArgument(QStringList{"vorlan-update"} + arguments), "image");
 }
 
 void TestMainWindow::timeTexts_data()
@@ -383,9 +488,14 @@ void TestMainWindow::verdict()
                                            "Closing the tool now could leave the VORLAN system "
                                            "unable to start.\n\nPlease wait until the update has "
                                            "finished.");
-    if (setting == "ERASE_US") { // still running for a while
+    if (setting == "ERASE_US") {  // still running for a while: neither Ctrl+Q nor closing ends it
+        window->activateWindow(); // back from the confirmation, as a window manager does
+        QVERIFY(QTest::qWaitFor([this] { return QApplication::activeWindow() == window; }, 5000));
+        QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!window->close());
-        QCOMPARE(answers->seen.last(), warning);
+        QCOMPARE(answers->seen.mid(answers->seen.size() - 2).join("|"),
+                 QStringList({warning, warning}).join("|"));
+        QVERIFY(window->isVisible());
     }
     QFETCH(QString, finalVerdict);
     const auto fill = [&](QString text) {
@@ -398,9 +508,9 @@ void TestMainWindow::verdict()
             .replace(QLatin1String("%new"), sha256(path));
     };
     QVERIFY(QTest::qWaitFor([this] { return ended(); }, 30000));
+    QVERIFY(updateButton->isEnabled());
     QCOMPARE(shownVerdict(), fill(finalVerdict));
     const qint64 seconds = clock.elapsed() / 1000;
-    QVERIFY(updateButton->isEnabled());
 
     const QStringList questions =
         answers->seen.filter(QRegularExpression("^(Update failed|No copy)"));
@@ -440,13 +550,13 @@ bool TestMainWindow::update(const QString &path, bool putBack)
     filename->setText(path);
     answers->answer["Update failed"] = putBack;
     updateButton->click();
-    return QTest::qWaitFor([this] { return ended(); }, 30000);
+    return QTest::qWaitFor([this] { return ended(); }, 30000) && updateButton->isEnabled();
 }
 
+// The verdict is shown at the end of every update, and no question is open.
 bool TestMainWindow::ended() const
 {
-    return !shownVerdict().isEmpty() && updateButton->isEnabled() &&
-           !QApplication::activeModalWidget();
+    return !shownVerdict().isEmpty() && !QApplication::activeModalWidget();
 }
 
 // A failed update is not forgotten: a later run that changes nothing, one of other pages, and a
@@ -489,11 +599,55 @@ void TestMainWindow::failureRemembered()
     QVERIFY(
         QTest::qWaitFor([this] { return answers->seen.join('\n').contains("Unfinished"); }, 5000));
     QVERIFY(QTest::qWaitFor([this] { return ended(); }, 30000));
+    QVERIFY(updateButton->isEnabled());
     QCOMPARE(shownVerdict(), QStringLiteral("All 3 components were written and verified."));
     QByteArray before = formerFlash(); // but for the page that LOG went to
     before.replace(0x300000, 0x20000, device->flash().mid(0x300000, 0x20000));
     QVERIFY2(device->flash() == before, "the flash is not as it was before");
     QVERIFY(FlashJournal::load(StateFolder()).isEmpty());
+}
+
+// After a damaged record nothing is offered by itself: the user puts back a copy they pick, and
+// clears the record only once the flash holds a complete image. The image field stays theirs.
+void TestMainWindow::damagedRecordWayOut()
+{
+    const QString path = device->makeImage(components);
+    device->set("ERASE_FAIL", "0x100000:1");
+    makeWindow();
+    QVERIFY(update(path, false));
+    device->set("ERASE_FAIL", "");
+    const QString copy = FlashCopies::list(StateFolder()).value(0).path;
+    QFile record(StateFolder().path() + "/unfinished-update.json");
+    QVERIFY(record.open(QIODevice::WriteOnly) && record.write("{\"pages\": [{\"addr") > 0);
+    record.close();
+
+    makeWindow();
+    QVERIFY(shownVerdict().startsWith("The record of an earlier update is damaged ("));
+    auto *clear = window->findChild<QAction *>("clearDamagedAction");
+    QVERIFY(clear->isEnabled());
+    filename->setText("typed");
+    answers->onModal = [&](const QString &title) {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget()))
+            dialog->selectFile(title == "Put Back a Copy of the Flash" ? copy : QString());
+    };
+    answers->answer["Put Back a Copy of the Flash"] = true;
+    window->findChild<QAction *>("putBackCopyAction")->trigger();
+    QVERIFY(QTest::qWaitFor([this] { return ended(); }, 30000));
+    QVERIFY(shownVerdict().contains("The record of an earlier update is damaged (kept as "));
+    QVERIFY2(device->flash() == formerFlash(), "the flash is not as it was before");
+    QCOMPARE(filename->text(), QStringLiteral("typed"));
+
+    filename->setText(path); // the flash does not hold it: the record stays
+    clear->trigger();
+    QVERIFY(answers->seen.last().startsWith("Clear Damaged Record: The flash does not hold"));
+    QVERIFY(update(path, false));
+    answers->answer["Clear Damaged Record"] = true;
+    clear->trigger();
+    QVERIFY(answers->seen.last().contains(" stays in " + StateFolder().path()));
+    QVERIFY(shownVerdict().startsWith("The damaged record was cleared and is kept as " +
+                                      StateFolder().path() + "/cleared-record-"));
+    QVERIFY(shownVerdict().endsWith("It is safe to restart the computer."));
+    QVERIFY(!clear->isEnabled());
 }
 
 // Without a descriptor for the pipe that holds the signals, the update does not start.
@@ -578,6 +732,107 @@ void TestMainWindow::signatureShown()
     QCOMPARE(shown->text(), line);
     QCOMPARE(shown->styleSheet().contains("color"), signer == "vendor"); // green when good
     QCOMPARE(window->findChild<QLabel *>("sha256Label")->text(), "SHA-256: " + sha256(path));
+}
+
+void TestMainWindow::screenReaderHears_data()
+{
+    QTest::addColumn<QByteArray>("fault");
+    QTest::addColumn<QString>("verdict"); // its start
+    QTest::newRow("done") << QByteArray() << "All 3 components were written and verified.";
+    QTest::newRow("failed") << QByteArray("0x100000:1") << failed.arg("KERN (2 of 3, at 0x100000)");
+}
+
+// An update started with Return on "Update", as a screen reader hears it: every control of the
+// window and of the confirmation named, each component row in one text, the signature, the
+// SHA-256 and the trust policy within reach of the keyboard, the progress now and then, each stage
+// of the status line once, and the verdict as a notification that appears.
+void TestMainWindow::screenReaderHears()
+{
+    QFETCH(QByteArray, fault);
+    QFETCH(QString, verdict);
+    device->set("ERASE_US", "60000");
+    device->set("ERASE_FAIL", fault);
+    makeWindow();
+    const QStringList nameless = unnamed(QAccessible::queryAccessibleInterface(window));
+    QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(", ")));
+    QStringList confirmation; // what was unnamed, the description, and the first row
+    answers->onModal = [&](const QString &title) {
+        auto *dialog = QApplication::activeModalWidget();
+        if (title != QLatin1String("Image info"))
+            return;
+        QAccessibleInterface *interface = QAccessible::queryAccessibleInterface(dialog);
+        confirmation = unnamed(interface);
+        confirmation << interface->text(QAccessible::Description);
+        QAccessibleInterface *list =
+            QAccessible::queryAccessibleInterface(dialog->findChild<QListWidget *>("listWidget"));
+        confirmation << QString::number(list->childCount())
+                     << list->child(0)->text(QAccessible::Name);
+        for (const char *name : {"signatureLabel", "sha256Label", "policyLabel"})
+            confirmation << QString::number(dialog->findChild<QLabel *>(name)->focusPolicy());
+    };
+    filename->setText(device->makeImage(components));
+    updateButton->setFocus();
+    QTest::keyClick(updateButton, Qt::Key_Return);
+    QVERIFY(QTest::qWaitFor([this] { return ended(); }, 30000));
+    QCOMPARE(confirmation,
+             QStringList({"OK updates the flash with these components.", "3",
+                          "BOOT, version 0.0.00, at 0x40000, " + QLocale().toString(70032) +
+                              " bytes, for hardware 0 and later",
+                          QString::number(Qt::StrongFocus), QString::number(Qt::StrongFocus),
+                          QString::number(Qt::StrongFocus)}));
+
+    auto *verdictLabel = child<QLabel>("verdictLabel");
+    QAccessibleInterface *notification = QAccessible::queryAccessibleInterface(verdictLabel);
+    QVERIFY(verdictLabel->isVisible());
+    QCOMPARE(notification->role(), QAccessible::Notification);
+    QVERIFY2(notification->text(QAccessible::Name).startsWith(verdict), qPrintable(shownVerdict()));
+}
+
+// A screen reader hears an update's progress at most twice a second, its last value included,
+// and each stage of the status line once, however fast the worker reports.
+void TestMainWindow::accessiblePace()
+{
+    told.clear();
+    QAccessible::installUpdateHandler(tell);
+    QProgressBar bar;
+    QLabel status;
+    AccessiblePacer pacer;
+    pacer.paceValue(&bar);
+    pacer.paceStage(&status);
+    const QAccessible::UpdateHandler paced = QAccessible::installUpdateHandler(nullptr);
+    QAccessible::installUpdateHandler(paced);
+    const QStringList texts{"Erasing page at 0x40000",
+                            "Erasing page at 0x50000",
+                            "Writing to Flash memory at 0x40000",
+                            "Writing to Flash memory at 0x40400",
+                            "Verifying Flash memory content.",
+                            "Error verifying Flash memory at 0x40000"};
+    QElapsedTimer clock;
+    clock.start();
+    for (int value = 0; value <= 100; ++value) {
+        bar.setValue(value);
+        QAccessibleValueChangeEvent change(&bar, value);
+        paced(&change);
+        status.setText(texts.at(value * (texts.size() - 1) / 100));
+        QAccessibleEvent renamed(&status, QAccessible::NameChanged);
+        paced(&renamed);
+        QTest::qWait(10);
+    }
+    const qint64 ms = clock.elapsed();
+    QVERIFY(QTest::qWaitFor([&] { return told.last().value == 100; }, 2000));
+    QAccessible::installUpdateHandler(nullptr);
+    QStringList values;
+    QStringList stages;
+    for (const Told &event : qAsConst(told)) {
+        if (event.object == &bar)
+            values << QString::number(event.value);
+        else
+            stages << event.name;
+    }
+    QVERIFY2(values.size() >= 2 && values.size() <= ms / 500 + 2, qPrintable(values.join(' ')));
+    QCOMPARE(stages, QStringList({"Erasing page at 0x40000", "Writing to Flash memory at 0x40000",
+                                  "Verifying Flash memory content.",
+                                  "Error verifying Flash memory at 0x40000"}));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,9 +1,14 @@
 #include "ImageItem.h"
 #include "ui_ImageItem.h"
 
+#include "Legibility.h"
+
 ImageItem::ImageItem(QWidget *parent) : QWidget(parent), ui(new Ui::ImageItem)
 {
     ui->setupUi(this);
+    for (QLineEdit *field :
+         {ui->versionLineEdit, ui->minHWlineEdit, ui->addresLineEdit, ui->sizeLineEdit})
+        keepLegibleWhileDisabled(field);
 }
 
 ImageItem::~ImageItem()

@@ -1,23 +1,31 @@
 #include "MainWindow.h"
 #include "ui_MainWindow.h"
 
+#include "AccessiblePacer.h"
+#include "DesktopNotifier.h"
 #include "DisplayLossGuard.h"
 #include "FlashQuestion.h"
+#include "FlashVerifier.h"
 #include "ImageInfoDialog.h"
 #include "InstalledVersions.h"
+#include "Legibility.h"
 #include "NodePermission.h"
 #include "StartupOptions.h"
+#include "StateFolder.h"
 #include "TimeDisplay.h"
 #include "UpdateVerdict.h"
 #include "UpdaterThread.h"
+#include "VerdictLabel.h"
 #include "VisibleText.h"
 #include "VorlanDriver.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QStyle>
@@ -37,6 +45,29 @@ QStringList dotSeparatedPieces(const QString &name)
 #endif
 }
 
+// The wordmark, sharp on a screen scaled to 2x, its dark ink made light on a dark palette, where
+// it would almost vanish; the orange accent stays.
+QPixmap wordmark(const QPalette &palette, qreal ratio)
+{
+    const bool twice = ratio > 1;
+    QImage image = QImage(twice ? QStringLiteral(":/images/images/TARN@2x.png")
+                                : QStringLiteral(":/images/images/TARN.png"))
+                       .convertToFormat(QImage::Format_ARGB32);
+    image.setDevicePixelRatio(twice ? 2 : 1);
+    const QColor ink(22, 58, 96);
+    const QColor text = palette.color(QPalette::WindowText);
+    if (contrastRatio(ink, palette.color(QPalette::Window)) < 3) {
+        for (int y = 0; y < image.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if (qBlue(line[x]) > qRed(line[x]))
+                    line[x] = qRgba(text.red(), text.green(), text.blue(), qAlpha(line[x]));
+            }
+        }
+    }
+    return QPixmap::fromImage(image);
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
@@ -47,16 +78,16 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
            "<p>KELDRA</p></body></html>")
             .arg(appVersion));
     elapsedTimer = new QElapsedTimer;
+    ui->label->setPixmap(wordmark(palette(), qApp->devicePixelRatio()));
 
     auto *verdictBox = new QWidget(this);
     auto *verdictLayout = new QHBoxLayout(verdictBox);
     verdictLayout->setContentsMargins(0, 0, 0, 0);
     verdictIcon = new QLabel(verdictBox);
     verdictIcon->setAlignment(Qt::AlignTop);
-    verdictLabel = new QLabel(verdictBox);
+    verdictIcon->hide();
+    verdictLabel = new VerdictLabel(verdictBox);
     verdictLabel->setObjectName(QStringLiteral("verdictLabel"));
-    verdictLabel->setWordWrap(true);
-    verdictLabel->setTextFormat(Qt::PlainText);
     verdictLayout->addWidget(verdictIcon);
     verdictLayout->addWidget(verdictLabel, 1);
     statusBar()->addWidget(verdictBox, 1);
@@ -66,6 +97,16 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     session = new UpdateSession(this);
     if (!session->notice().isEmpty())
         showVerdict(session->notice(), true);
+
+    // The ways back that the user chooses: a copy of their own choice, and, after a damaged
+    // record, clearing it once the flash holds a complete image.
+    QMenu *flashMenu = menuBar()->addMenu(tr("&Flash"));
+    flashMenu->addAction(tr("&Put Back a Copy..."), this, &MainWindow::putBackCopy)
+        ->setObjectName(QStringLiteral("putBackCopyAction"));
+    clearDamagedAction =
+        flashMenu->addAction(tr("&Clear Damaged Record..."), this, &MainWindow::clearDamagedRecord);
+    clearDamagedAction->setObjectName(QStringLiteral("clearDamagedAction"));
+    clearDamagedAction->setEnabled(session->recordDamaged());
 
     QString hwTimestamp;
     QString swVersion;
@@ -80,6 +121,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
         if (!openWithoutDriver)
             QTimer::singleShot(0, this, SLOT(close()));
     }
+    for (QLineEdit *field : {ui->curVerTSLineEdit, ui->curVerSWLineEdit, ui->curPIDverLineEdit})
+        keepLegibleWhileDisabled(field);
     ui->curVerTSLineEdit->setText(hwTimestamp);
     ui->curVerSWLineEdit->setText(swVersion);
     ui->curPIDverLineEdit->setText(pidVersion);
@@ -88,6 +131,18 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(ui->startUpdateButton, SIGNAL(released()), this, SLOT(startUpdateButton_released()));
 
     imageInfoDialog = new ImageInfoDialog(this);
+
+    // Closing by keyboard, refused as closing is while an update runs.
+    auto *quit = new QAction(this);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    addAction(quit);
+
+    auto *pacer = new AccessiblePacer(this);
+    pacer->paceValue(ui->currentProgressBar);
+    pacer->paceValue(ui->totalProgressBar);
+    pacer->paceStage(ui->statusLabel);
+    desktop = new DesktopNotifier(this);
 
     for (int letter = 0; letter < 128; ++letter)
         letterWidths[letter] = ui->statusLabel->fontMetrics().horizontalAdvance(QChar(letter));
@@ -136,6 +191,7 @@ void MainWindow::FileDialogButton_released()
 
 void MainWindow::on_imageInfoButton_clicked()
 {
+    imageInfoDialog->setAccessibleDescription(tr("The components of the update image."));
     imageInfoDialog->setFilename(ui->filenameLineEdit->text());
     imageInfoDialog->show();
 }
@@ -153,10 +209,17 @@ void MainWindow::startUpdateButton_released()
         return;
     }
 
+    confirmAndUpdate(filename);
+}
+
+// The image field stays as the user typed it, whichever image is written.
+void MainWindow::confirmAndUpdate(const QString &filename)
+{
     // A dialog still open from "Get Image Info" would neither reread the image nor become
     // modal: the confirmation must list the image that is about to be written.
     imageInfoDialog->hide();
     imageInfoDialog->setFilename(filename);
+    imageInfoDialog->setAccessibleDescription(tr("OK updates the flash with these components."));
     if (imageInfoDialog->exec() == 0)
         return;
 
@@ -180,8 +243,8 @@ void MainWindow::startUpdate(const UpdateSession::Plan &plan)
         showVerdict(session->verdict()->text(), session->verdict()->alarming());
         return;
     }
-    verdictIcon->clear();
-    verdictLabel->clear();
+    verdictIcon->hide();
+    verdictLabel->withdraw();
     worker->moveToThread(thread);
     connect(thread, SIGNAL(started()), worker, SLOT(process()));
     connect(worker, SIGNAL(finished()), thread, SLOT(quit()));
@@ -200,6 +263,44 @@ void MainWindow::startUpdate(const UpdateSession::Plan &plan)
     session->start(thread);
 }
 
+void MainWindow::putBackCopy()
+{
+    const QString copy = QFileDialog::getOpenFileName(
+        this, tr("Put Back a Copy of the Flash"),
+        StateFolder::location() + QStringLiteral("/copies"), tr("VORLAN RU Image (*.tarnru)"));
+    if (!copy.isEmpty() && ui->startUpdateButton->isEnabled())
+        confirmAndUpdate(copy);
+}
+
+// The flash is compared with the image named in the file field first.
+void MainWindow::clearDamagedRecord()
+{
+    const QString title = tr("Clear Damaged Record");
+    const QString image = ui->filenameLineEdit->text();
+    if (image.isEmpty()) {
+        QMessageBox::information(this, title,
+                                 tr("Name a complete image of the flash in the image file field "
+                                    "first: the flash is compared with it before the damaged "
+                                    "record is cleared."));
+        return;
+    }
+    FlashVerifier verifier;
+    verifier.verify(image);
+    QString text;
+    if (!session->clearingQuestion(verifier, image, &text)) {
+        QMessageBox::warning(this, title,
+                             visibleText(verifier.problem().isEmpty()
+                                             ? text
+                                             : verifier.problem() + QLatin1Char(' ') + text));
+        return;
+    }
+    if (!FlashQuestion::ask(this, title, visibleText(text), QMessageBox::No))
+        return;
+    const bool cleared = session->clearDamaged(&text);
+    showVerdict(text, !cleared || session->pagesAtRisk());
+    clearDamagedAction->setEnabled(session->recordDamaged());
+}
+
 void MainWindow::updateCurrentProgress(int progress)
 {
     ui->currentProgressBar->setValue(progress);
@@ -208,6 +309,7 @@ void MainWindow::updateCurrentProgress(int progress)
 void MainWindow::updateTotalProgress(int progress)
 {
     ui->totalProgressBar->setValue(progress);
+    desktop->showProgress(progress);
     updateTimeLabels();
 }
 
@@ -246,7 +348,9 @@ void MainWindow::updateFinished()
     qDebug() << "void MainWindow::updateFinished()";
 
     quitAfterUpdate = session->end();
+    clearDamagedAction->setEnabled(session->recordDamaged());
     showVerdict(session->verdict()->text(), session->verdict()->alarming());
+    desktop->showEnd(verdictLabel->text(), session->verdict()->alarming());
     if (!quitAfterUpdate)
         offerNextStep(tr("Update failed"), QMessageBox::Yes);
 }
@@ -283,9 +387,9 @@ void MainWindow::showVerdict(const QString &text, bool alarming)
         alarming ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxInformation;
     const int size = style()->pixelMetric(QStyle::PM_SmallIconSize);
     verdictIcon->setPixmap(style()->standardIcon(icon).pixmap(size, size));
-    verdictLabel->setStyleSheet(
-        alarming ? QStringLiteral("QLabel { color: #b00000; font-weight: bold; }") : QString());
-    verdictLabel->setText(visibleText(text));
+    verdictIcon->setAccessibleName(alarming ? tr("Warning") : tr("Information"));
+    verdictIcon->show();
+    verdictLabel->announce(visibleText(text), alarming);
     // Measured once the status bar has its width: a window that is still being built would
     // take the label's first, narrow width and grow far too tall.
     QTimer::singleShot(0, this, &MainWindow::fitVerdict);
@@ -299,4 +403,9 @@ void MainWindow::fitVerdict()
     const int slack = centralWidget()->height() - centralWidget()->minimumSizeHint().height();
     if (extra > slack)
         resize(width(), height() + extra - slack);
+}
+
+void MainWindow::setImage(const QString &path)
+{
+    ui->filenameLineEdit->setText(path);
 }
