@@ -21,11 +21,12 @@ public:
         Restore,
         Copies,
         Verify,
+        ClearDamaged,
         History
     };
 
     Command command = Help;
-    QString path; // the image of info, update and verify, the copy of restore
+    QString path; // the image of info, update, verify and clear-damaged, the copy of restore
     bool json = false;
     bool yes = false;
     bool noCopy = false;

@@ -12,9 +12,10 @@ required=(
 # Packages that some releases name differently or lack; what they serve is skipped without them:
 # fuzzing (clang's libFuzzer), the .deb and its check (dpkg-shlibdeps, lintian), the fleet
 # playbook's test (ansible-core), the check of the desktop files and manual pages (appstreamcli,
-# desktop-file-validate, xmllint, update-mime-database, mandoc).
+# desktop-file-validate, xmllint, update-mime-database, mandoc), the faster signature check and
+# its tests (sqv, in Debian from 12).
 optional=(clang libclang-rt-14-dev desktop-file-utils dpkg-dev lintian ansible-core
-    appstream libxml2-utils shared-mime-info mandoc)
+    appstream libxml2-utils shared-mime-info mandoc sqv)
 
 missing() {
     for package in "$@"; do

@@ -14,8 +14,10 @@
 #include "VorlanDriver.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -155,6 +157,7 @@ private slots:
     void verdict();
     void failureRemembered();
     void historyShown();
+    void damagedRecordWayOut();
     void unguardedUpdateRefused();
     void infoDialogFollowsTheName();
     void signatureShown_data();
@@ -671,6 +674,49 @@ void TestMainWindow::historyShown()
     QVERIFY(!dialog->isVisible());
     QVERIFY(updateButton->isEnabled());
     QCOMPARE(filename->text(), path);
+}
+
+// After a damaged record nothing is offered by itself: the user puts back a copy they pick, and
+// clears the record only once the flash holds a complete image. The image field stays theirs.
+void TestMainWindow::damagedRecordWayOut()
+{
+    const QString path = device->makeImage(components);
+    device->set("ERASE_FAIL", "0x100000:1");
+    makeWindow();
+    QVERIFY(update(path, false));
+    device->set("ERASE_FAIL", "");
+    const QString copy = FlashCopies::list(StateFolder()).value(0).path;
+    QFile record(StateFolder().path() + "/unfinished-update.json");
+    QVERIFY(record.open(QIODevice::WriteOnly) && record.write("{\"pages\": [{\"addr") > 0);
+    record.close();
+
+    makeWindow();
+    QVERIFY(shownVerdict().startsWith("The record of an earlier update is damaged ("));
+    auto *clear = window->findChild<QAction *>("clearDamagedAction");
+    QVERIFY(clear->isEnabled());
+    filename->setText("typed");
+    answers->onModal = [&](const QString &title) {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget()))
+            dialog->selectFile(title == "Put Back a Copy of the Flash" ? copy : QString());
+    };
+    answers->answer["Put Back a Copy of the Flash"] = true;
+    window->findChild<QAction *>("putBackCopyAction")->trigger();
+    QVERIFY(QTest::qWaitFor([this] { return ended(); }, 30000));
+    QVERIFY(shownVerdict().contains("The record of an earlier update is damaged (kept as "));
+    QVERIFY2(device->flash() == formerFlash(), "the flash is not as it was before");
+    QCOMPARE(filename->text(), QStringLiteral("typed"));
+
+    filename->setText(path); // the flash does not hold it: the record stays
+    clear->trigger();
+    QVERIFY(answers->seen.last().startsWith("Clear Damaged Record: The flash does not hold"));
+    QVERIFY(update(path, false));
+    answers->answer["Clear Damaged Record"] = true;
+    clear->trigger();
+    QVERIFY(answers->seen.last().contains(" stays in " + StateFolder().path()));
+    QVERIFY(shownVerdict().startsWith("The damaged record was cleared and is kept as " +
+                                      StateFolder().path() + "/cleared-record-"));
+    QVERIFY(shownVerdict().endsWith("It is safe to restart the computer."));
+    QVERIFY(!clear->isEnabled());
 }
 
 // Without a descriptor for the pipe that holds the signals, the update does not start.

@@ -8,6 +8,7 @@
 class DesktopNotifier;
 class HistoryDialog;
 class ImageInfoDialog;
+class QAction;
 class QElapsedTimer;
 class QLabel;
 class VerdictLabel;
@@ -39,9 +40,12 @@ private slots:
     void FileDialogButton_released();
     void startUpdateButton_released();
     void on_imageInfoButton_clicked();
+    void putBackCopy();
+    void clearDamagedRecord();
 
 private:
     void updateTimeLabels();
+    void confirmAndUpdate(const QString &filename);
     void startUpdate(const UpdateSession::Plan &plan);
     void showVerdict(const QString &text, bool alarming);
     void fitVerdict();
@@ -53,6 +57,7 @@ private:
     HistoryDialog *historyDialog;
     QLabel *verdictIcon;
     VerdictLabel *verdictLabel;
+    QAction *clearDamagedAction;
     // What is decided around an update: the record, the held signals, the questions after it.
     UpdateSession *session;
     DesktopNotifier *desktop;
