@@ -9,6 +9,7 @@
 #include "StartupOptions.h"
 #include "StateFolder.h"
 #include "TimeDisplay.h"
+#include "TrustPolicy.h"
 #include "UpdateVerdict.h"
 #include "VorlanDriver.h"
 
@@ -701,26 +702,46 @@ void TestMainWindow::signatureShown_data()
 {
     QTest::addColumn<QByteArray>("key"); // trusted, and signs the image
     QTest::addColumn<QByteArray>("signer");
-    QTest::addColumn<QString>("line"); // %1 the long key id of the signer
-    QTest::newRow("good") << QByteArray("vendor") << QByteArray("vendor")
-                          << "Signed by Vendor Test <vendor@example.invalid>, key \u2026%1";
-    QTest::newRow("none") << QByteArray("vendor") << QByteArray() << "Not signed";
-    QTest::newRow("bad") << QByteArray("vendor") << QByteArray("changed")
-                         << "The signature does not match this image";
-    QTest::newRow("untrusted") << QByteArray("vendor") << QByteArray("stranger")
-                               << "Signed by a key that is not trusted (\u2026%1)";
-    QTest::newRow("expired") << QByteArray("old") << QByteArray("old")
-                             << "The signing key has expired";
+    QTest::addColumn<QByteArray>("required"); // the policy file's setting, or no file
+    QTest::addColumn<QString>("line");        // %1 the long key id of the signer
+    QTest::addColumn<QString>("policy");      // %F the policy file
+    const QString missing = "Signature policy: Required=auto, as %F does not exist. An update "
+                            "needs a signature by a trusted key.";
+    QTest::newRow("good") << QByteArray("vendor") << QByteArray("vendor") << QByteArray()
+                          << "Signed by Vendor Test <vendor@example.invalid>, key \u2026%1"
+                          << missing;
+    QTest::newRow("none") << QByteArray("vendor") << QByteArray() << QByteArray() << "Not signed"
+                          << missing;
+    QTest::newRow("none, Required=no")
+        << QByteArray("vendor") << QByteArray() << QByteArray("no") << "Not signed"
+        << "Signature policy: Required=no, from %F. An update "
+           "needs no signature.";
+    QTest::newRow("none, a value of another spelling")
+        << QByteArray("vendor") << QByteArray() << QByteArray("No") << "Not signed"
+        << "%F line 2: Required=No is not auto, yes or no; signatures are required.\n"
+           "Signature policy: Required=yes, as %F cannot be used as it is. An update needs a "
+           "signature by a trusted key.";
+    QTest::newRow("bad") << QByteArray("vendor") << QByteArray("changed") << QByteArray()
+                         << "The signature does not match this image" << missing;
+    QTest::newRow("untrusted") << QByteArray("vendor") << QByteArray("stranger") << QByteArray()
+                               << "Signed by a key that is not trusted (\u2026%1)" << missing;
+    QTest::newRow("expired") << QByteArray("old") << QByteArray("old") << QByteArray()
+                             << "The signing key has expired" << missing;
 }
 
-// The dialog shows where the image comes from, and its SHA-256, where the user decides.
+// The dialog shows where the image comes from, its SHA-256 and the policy in force, where the
+// user decides.
 void TestMainWindow::signatureShown()
 {
     QFETCH(QByteArray, key);
     QFETCH(QByteArray, signer);
+    QFETCH(QByteArray, required);
     QFETCH(QString, line);
+    QFETCH(QString, policy);
     const QString path = device->makeImage(components);
     keys->trust(key);
+    if (!required.isEmpty())
+        keys->setRequired(required);
     if (!signer.isEmpty())
         keys->sign(signer, path);
     makeWindow();
@@ -732,6 +753,8 @@ void TestMainWindow::signatureShown()
     QCOMPARE(shown->text(), line);
     QCOMPARE(shown->styleSheet().contains("color"), signer == "vendor"); // green when good
     QCOMPARE(window->findChild<QLabel *>("sha256Label")->text(), "SHA-256: " + sha256(path));
+    QCOMPARE(window->findChild<QLabel *>("policyLabel")->text(),
+             policy.replace("%F", TrustPolicy::configFile()));
 }
 
 void TestMainWindow::screenReaderHears_data()
