@@ -56,6 +56,8 @@ int FlashCommand::exec()
         return restore();
     case Invocation::Verify:
         return verify();
+    case Invocation::ClearDamaged:
+        return clearDamaged();
     case Invocation::Update:
         if (invocation.ifNeeded && alreadyHeld())
             return Success;
@@ -135,6 +137,14 @@ int FlashCommand::restore()
                                "computer before it has finished."));
             return FlashBusy;
         }
+        // Nobody can tell which pages a damaged record named: the user picks the copy.
+        if (session->recordDamaged()) {
+            console.report(tr("To put back a copy that you choose: vorlan-flash restore COPY "
+                              "(vorlan-flash copies lists them). Once the flash holds a complete "
+                              "image: vorlan-flash clear-damaged IMAGE"),
+                           QStringLiteral("hint"));
+            return unchanged(tr("The flash was not changed."));
+        }
         return unchanged(tr("The flash was not changed: there is nothing that can be put back."));
     }
     list(plan.image, plan.components);
@@ -161,7 +171,10 @@ int FlashCommand::update(const QString &image)
 
 int FlashCommand::perform(const UpdateSession::Plan &plan, bool checked)
 {
-    if (checked && !confirmed(plan.components.size()))
+    const int count = plan.components.size();
+    if (checked && !confirmed(count == 1 ? tr("Update the flash with this component? [y/N]")
+                                         : tr("Update the flash with these %n components? [y/N]",
+                                              nullptr, count)))
         return unchanged(tr("The flash was not changed: the update was not confirmed."));
     QString refusal;
     bool interrupted = run->exec(plan, &refusal);
@@ -196,7 +209,7 @@ void FlashCommand::reportUnchanged(const QString &text)
                     {QStringLiteral("copy"), QJsonValue()}});
 }
 
-bool FlashCommand::confirmed(int count)
+bool FlashCommand::confirmed(const QString &question)
 {
     if (invocation.yes)
         return true;
@@ -207,9 +220,7 @@ bool FlashCommand::confirmed(int count)
                                          "without the question. The flash was not changed."));
         return false;
     }
-    return console.confirm(
-        count == 1 ? tr("Update the flash with this component? [y/N]")
-                   : tr("Update the flash with these %n components? [y/N]", nullptr, count));
+    return console.confirm(question);
 }
 
 int FlashCommand::finish(const QList<ComponentRecord> &components, bool interrupted)
@@ -301,6 +312,40 @@ int FlashCommand::verify()
          {QStringLiteral("unfinished"), unfinished}});
     const int statuses[] = {Success, FlashDiffers, Refused, NoDriver, FlashBusy};
     return statuses[result];
+}
+
+// Only after the flash was compared with the image and found to hold it, and only when asked.
+int FlashCommand::clearDamaged()
+{
+    if (!session->notice().isEmpty())
+        console.warn(session->notice());
+    FlashVerifier verifier;
+    FlashVerifier::Result result = FlashVerifier::Refused;
+    if (session->recordDamaged()) {
+        result = verifier.verify(invocation.path, invocation.sha256);
+        if (!verifier.problem().isEmpty())
+            console.fail(verifier.problem());
+        showComparisons(verifier);
+    }
+    QString text;
+    if (!session->clearingQuestion(verifier, invocation.path, &text)) {
+        reportUnchanged(text);
+        const int statuses[] = {Refused, FlashDiffers, Refused, NoDriver, FlashBusy};
+        return statuses[result];
+    }
+    // What clearing drops is said even where nobody can be asked.
+    if (!invocation.yes && !console.interactive())
+        console.warn(text);
+    if (!confirmed(tr("%1 [y/N]").arg(text)))
+        return unchanged(tr("The damaged record was not cleared."));
+    if (!session->clearDamaged(&text)) {
+        console.fail(text);
+        return unchanged(tr("The damaged record was not cleared."));
+    }
+    console.report(
+        text, QStringLiteral("verdict"),
+        {{QStringLiteral("outcome"), QStringLiteral("cleared")}, {QStringLiteral("text"), text}});
+    return session->pagesAtRisk() ? UpdateFailed : Success;
 }
 
 // Whether the flash holds the image already, which ends the update with that verdict. After

@@ -30,12 +30,13 @@ private:
     int update(const QString &image);
     // Asks, runs the plan and what the user answers after it, and gives the verdict.
     int perform(const UpdateSession::Plan &plan, bool checked);
-    bool confirmed(int count);
+    bool confirmed(const QString &question);
     int unchanged(const QString &verdict);
     void reportUnchanged(const QString &text);
     int finish(const QList<ComponentRecord> &components, bool interrupted);
     void list(const QString &image, const QList<ComponentRecord> &components);
     int verify();
+    int clearDamaged();
     bool alreadyHeld();
     void showComparisons(const FlashVerifier &verifier);
     void warnAbout(const TrustPolicy &policy);

@@ -12,10 +12,13 @@ struct CommandName
     int most;
 };
 
-const CommandName commands[] = {
-    {"versions", Invocation::Versions, 0, 0}, {"info", Invocation::Info, 1, 1},
-    {"update", Invocation::Update, 1, 1},     {"restore", Invocation::Restore, 0, 1},
-    {"copies", Invocation::Copies, 0, 0},     {"verify", Invocation::Verify, 1, 1}};
+const CommandName commands[] = {{"versions", Invocation::Versions, 0, 0},
+                                {"info", Invocation::Info, 1, 1},
+                                {"update", Invocation::Update, 1, 1},
+                                {"restore", Invocation::Restore, 0, 1},
+                                {"copies", Invocation::Copies, 0, 0},
+                                {"verify", Invocation::Verify, 1, 1},
+                                {"clear-damaged", Invocation::ClearDamaged, 1, 1}};
 
 } // namespace
 
@@ -64,15 +67,16 @@ Invocation Invocation::parse(const QStringList &arguments)
     const int paths = words.size() - 1;
     if (paths < found->fewest || paths > found->most)
         invocation.error = tr("Wrong number of arguments for %1.").arg(name);
-    else if (invocation.yes && found->command != Update && found->command != Restore)
-        invocation.error = tr("--yes applies to update and restore only.");
+    else if (invocation.yes && found->command != Update && found->command != Restore &&
+             found->command != ClearDamaged)
+        invocation.error = tr("--yes applies to update, restore and clear-damaged only.");
     else if (invocation.noCopy && found->command != Update)
         invocation.error = tr("--no-copy applies to update only.");
     else if (invocation.ifNeeded && found->command != Update)
         invocation.error = tr("--if-needed applies to update only.");
     else if (parser.isSet(sha256) && found->command != Update && found->command != Info &&
-             found->command != Verify)
-        invocation.error = tr("--sha256 applies to info, update and verify only.");
+             found->command != Verify && found->command != ClearDamaged)
+        invocation.error = tr("--sha256 applies to info, update, verify and clear-damaged only.");
     else if (parser.isSet(sha256) &&
              (invocation.sha256.size() != 64 ||
               QByteArray::fromHex(invocation.sha256).toHex() != invocation.sha256.toLower()))
@@ -97,6 +101,10 @@ QString Invocation::usage()
               "  restore [COPY] [--yes]            put back a copy of the flash (the newest one\n"
               "                                    by default)\n"
               "  copies                            the saved copies of the flash, newest first\n"
+              "  clear-damaged IMAGE [--yes] [--sha256 HEX]\n"
+              "                                    after a damaged record: once the flash holds\n"
+              "                                    the complete IMAGE, stop counting the record\n"
+              "                                    (its file stays)\n"
               "\n"
               "Options:\n"
               "  --yes         update without asking; needed without a terminal and with --json\n"

@@ -20,11 +20,12 @@ public:
         Update,
         Restore,
         Copies,
-        Verify
+        Verify,
+        ClearDamaged
     };
 
     Command command = Help;
-    QString path; // the image of info, update and verify, the copy of restore
+    QString path; // the image of info, update, verify and clear-damaged, the copy of restore
     bool json = false;
     bool yes = false;
     bool noCopy = false;

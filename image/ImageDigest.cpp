@@ -163,6 +163,9 @@ bool ImageDigest::pass(QFile &image, const std::vector<SignatureCheck *> &checks
             return false;
         if (count == 0)
             break;
+        // The verifiers first: they hash the chunk in their own processes while this one does.
+        for (SignatureCheck *check : checks)
+            check->feed(chunk.constData(), count);
         for (int i = 0; i < components.size(); ++i) {
             const ComponentRecord &c = components.at(i);
             const qint64 from = std::max(at, qint64(c.fileOffset) + ImageFormat::headerSize);
@@ -171,8 +174,6 @@ bool ImageDigest::pass(QFile &image, const std::vector<SignatureCheck *> &checks
                 running[size_t(i)].addData(chunk.constData() + from - at, to - from);
         }
         sha.addData(chunk.constData(), count);
-        for (SignatureCheck *check : checks)
-            check->feed(chunk.constData(), count);
         at += count;
     }
     for (int i = 0; i < components.size(); ++i) {

@@ -7,6 +7,9 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <functional>
 
@@ -22,6 +25,14 @@ constexpr qint64 largestKeyring = 16 * 1024 * 1024;
 // Fixed when the tool is built: a verifier found through PATH could be anyone's.
 const QString gpgvProgram = QStringLiteral(VORLAN_GPGV);
 const QString sqvProgram = QStringLiteral(VORLAN_SQV);
+
+// A verifier whose standard input holds a whole chunk of the image: it hashes one chunk while
+// this process reads and hashes the next, rather than a pipe's 64 KiB at a time.
+class WidePipeProcess : public QProcess
+{
+protected:
+    void setupChildProcess() override { fcntl(STDIN_FILENO, F_SETPIPE_SZ, int(backlog)); }
+};
 
 bool installed(const QString &program)
 {
@@ -92,11 +103,14 @@ SignatureCheck::Verifier SignatureCheck::preferred()
     return installed(sqvProgram) ? Verifier::Sqv : Verifier::Gpgv;
 }
 
-SignatureCheck::SignatureCheck(Verifier verifier) : verifier(verifier) {}
+SignatureCheck::SignatureCheck(Verifier verifier)
+    : verifier(verifier), checker(std::make_unique<WidePipeProcess>())
+{
+}
 
 SignatureCheck::~SignatureCheck()
 {
-    for (QProcess *process : {&checker, &metadata}) {
+    for (QProcess *process : {checker.get(), &metadata}) {
         if (process->state() != QProcess::NotRunning) {
             process->kill();
             process->waitForFinished(patienceMs);
@@ -112,12 +126,12 @@ bool SignatureCheck::start(const QByteArray &signature, const QStringList &keyri
     } else if (!home.isValid() || !prepare(signature, keyrings)) {
         giveUp(tr("no private folder for the signature check could be made"));
     } else if (!sqv) {
-        launch(checker, gpgvProgram,
+        launch(*checker, gpgvProgram,
                QStringList{QStringLiteral("--homedir"), home.path(), QStringLiteral("--status-fd"),
                            QStringLiteral("1")} +
                    keyringArguments + QStringList{signatureCopy, QStringLiteral("-")});
     } else {
-        launch(checker, sqvProgram,
+        launch(*checker, sqvProgram,
                keyringArguments + QStringList{signatureCopy, QStringLiteral("/dev/stdin")});
         // Who signed, with which key and whether it is in force, from the signatures alone.
         if (failure.isEmpty() && installed(gpgvProgram)) {
@@ -131,7 +145,9 @@ bool SignatureCheck::start(const QByteArray &signature, const QStringList &keyri
     return failure.isEmpty();
 }
 
-bool SignatureCheck::launch(QProcess &process, const QString &program, const QStringList &arguments)
+// Starts the process without waiting for it: the image is read meanwhile, and a verifier that
+// cannot be started is named when its answer is awaited.
+void SignatureCheck::launch(QProcess &process, const QString &program, const QStringList &arguments)
 {
     // Nothing of the caller's environment: no preloaded library, no GnuPG settings. An
     // environment that held a variable is one that Qt passes on, empty.
@@ -141,9 +157,6 @@ bool SignatureCheck::launch(QProcess &process, const QString &program, const QSt
     process.setProcessEnvironment(environment);
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start(program, arguments);
-    if (!process.waitForStarted(patienceMs))
-        giveUp(tr("%1 cannot be started").arg(program));
-    return failure.isEmpty();
 }
 
 // The signature and the keyrings are read once and handed over as copies in the verifier's
@@ -180,7 +193,7 @@ void SignatureCheck::giveUp(const QString &why)
 {
     if (failure.isEmpty())
         failure = why;
-    for (QProcess *process : {&checker, &metadata}) {
+    for (QProcess *process : {checker.get(), &metadata}) {
         if (process->state() != QProcess::NotRunning) {
             process->kill();
             process->waitForFinished(patienceMs);
@@ -190,14 +203,19 @@ void SignatureCheck::giveUp(const QString &why)
 
 void SignatureCheck::feed(const char *data, qint64 size)
 {
-    // A verifier stops reading as soon as it knows that the signature file is no signature.
-    if (!failure.isEmpty() || checker.state() != QProcess::Running)
+    // A verifier stops reading as soon as it knows its answer without the bytes (the signature
+    // file is no signature, no keyring holds the key): its answer then says why.
+    const auto stopped = [this] {
+        return checker->state() == QProcess::NotRunning || checker->error() == QProcess::WriteError;
+    };
+    if (!failure.isEmpty() || stopped())
         return;
-    checker.write(data, size);
-    while (checker.bytesToWrite() > backlog && checker.state() == QProcess::Running) {
-        if (!checker.waitForBytesWritten(patienceMs) && checker.state() == QProcess::Running)
+    checker->write(data, size);
+    checker->waitForBytesWritten(0);
+    while (checker->bytesToWrite() > backlog && !stopped()) {
+        if (!checker->waitForBytesWritten(patienceMs) && !stopped())
             return giveUp(tr("%1 did not take the image within %2 seconds")
-                              .arg(checker.program())
+                              .arg(checker->program())
                               .arg(patienceMs / 1000));
     }
 }
@@ -207,7 +225,11 @@ bool SignatureCheck::await(QProcess &process, const QString &program)
 {
     if (!failure.isEmpty())
         return false;
-    if (!process.waitForFinished(patienceMs))
+    if (process.state() != QProcess::NotRunning)
+        process.waitForFinished(patienceMs);
+    if (process.error() == QProcess::FailedToStart)
+        giveUp(tr("%1 cannot be started").arg(program));
+    else if (process.state() != QProcess::NotRunning)
         giveUp(tr("%1 did not answer within %2 seconds").arg(program).arg(patienceMs / 1000));
     else if (process.exitStatus() != QProcess::NormalExit)
         giveUp(tr("%1 ended abnormally").arg(program));
@@ -219,20 +241,20 @@ SignatureResult SignatureCheck::finish()
     open = false;
     SignatureResult result;
     if (failure.isEmpty())
-        checker.closeWriteChannel();
-    if (await(checker, checker.program())) {
+        checker->closeWriteChannel();
+    if (await(*checker, checker->program())) {
         if (verifier == Verifier::Gpgv) {
-            result = interpret(checker.readAllStandardOutput());
+            result = interpret(checker->readAllStandardOutput());
         } else if (metadata.program().isEmpty()) {
             // Without gpgv beside it, sqv's word is all there is: who signed stays unknown.
-            const QByteArray confirmed = checker.readAllStandardOutput().trimmed();
-            result.status = checker.exitCode() == 0 && !confirmed.isEmpty() ? SignatureResult::Good
-                                                                            : SignatureResult::Bad;
+            const QByteArray confirmed = checker->readAllStandardOutput().trimmed();
+            result.status = checker->exitCode() == 0 && !confirmed.isEmpty() ? SignatureResult::Good
+                                                                             : SignatureResult::Bad;
             result.fingerprint = QString::fromLatin1(confirmed.split('\n').first());
         } else if (await(metadata, gpgvProgram)) {
             result =
                 combine(metadata.readAllStandardOutput(),
-                        checker.exitCode() == 0 ? checker.readAllStandardOutput() : QByteArray());
+                        checker->exitCode() == 0 ? checker->readAllStandardOutput() : QByteArray());
         }
     }
     if (!failure.isEmpty()) {
@@ -317,8 +339,14 @@ QList<Signer> signersIn(const QByteArray &status, bool *notDetached)
             *notDetached = true;
             continue;
         }
-        if (keyword == "NEWSIG" || signatures.isEmpty())
+        // A signature's lines start with NEWSIG; those before it (errors about the keyrings)
+        // belong to none, unless a gpgv without NEWSIG starts with the signature's own line.
+        const bool own = keyword == "GOODSIG" || keyword == "BADSIG" || keyword == "ERRSIG" ||
+                         keyword == "EXPKEYSIG" || keyword == "REVKEYSIG" || keyword == "VALIDSIG";
+        if (keyword == "NEWSIG" || (signatures.isEmpty() && own))
             signatures.append(Signer());
+        if (signatures.isEmpty())
+            continue;
         Signer &s = signatures.last();
         const QString first = QString::fromLatin1(words.value(1));
         // The key id and, where the line has them, the user id: "GOODSIG KEYID NAME <EMAIL>".

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <memory>
+
 // Checks one file of detached OpenPGP signatures against the trusted keyrings, as apt does: the
 // verifier runs by its absolute path, fixed when the tool is built, with an empty environment
 // and a fresh private folder as its home, so that no user's keyring or settings are ever looked
@@ -37,7 +39,8 @@ public:
     ~SignatureCheck();
 
     // Starts the verifier. Armoured keyrings are given to it dearmoured, since gpgv reads
-    // binary ones only. False when it cannot run; finish() then says why.
+    // binary ones only. False when it is not installed or has no home; finish() then says
+    // why, as it does for a verifier that cannot be started.
     bool start(const QByteArray &signature, const QStringList &keyrings);
     // The next bytes of the signed data.
     void feed(const char *data, qint64 size);
@@ -53,7 +56,7 @@ public:
 
 private:
     bool prepare(const QByteArray &signature, const QStringList &keyrings);
-    bool launch(QProcess &process, const QString &program, const QStringList &arguments);
+    void launch(QProcess &process, const QString &program, const QStringList &arguments);
     bool await(QProcess &process, const QString &program);
     SignatureResult combine(const QByteArray &status, const QByteArray &confirmed);
     void giveUp(const QString &why);
@@ -62,8 +65,8 @@ private:
     QTemporaryDir home;
     QStringList keyringArguments;
     QString signatureCopy;
-    QProcess checker;  // reads the bytes: sqv or gpgv
-    QProcess metadata; // gpgv on the signatures alone, beside sqv
+    std::unique_ptr<QProcess> checker; // reads the bytes: sqv or gpgv
+    QProcess metadata;                 // gpgv on the signatures alone, beside sqv
     QString failure;
     bool open = false;
 };

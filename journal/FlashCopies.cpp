@@ -97,31 +97,35 @@ void prune(const StateFolder &folder, const QStringList &named)
     }
 }
 
-bool unchanged(const StateFolder &folder, const QString &name, qint64 size,
-               const QByteArray &sha256, QString *reason)
+QByteArray sha256(const StateFolder &folder, const QString &name, qint64 *size)
 {
-    const QString path = folder.path(StateFolder::Copies) + QLatin1Char('/') + name;
-    qint64 found = -1;
-    const int fd = folder.openFile(StateFolder::Copies, name, &found);
+    const int fd = folder.openFile(StateFolder::Copies, name, size);
+    if (fd < 0)
+        return QByteArray();
     Sha256 hash;
     QByteArray block(1 << 20, Qt::Uninitialized);
     qint64 total = 0;
-    bool regular = fd >= 0 && found == size;
-    for (ssize_t n = 1; regular && n > 0 && total <= size;) {
+    ssize_t n = 1;
+    while (n > 0 && total <= *size) {
         n = ::read(fd, block.data(), size_t(block.size()));
-        if (n < 0)
-            regular = false;
-        else
+        if (n > 0) {
             hash.addData(block.constData(), n);
-        total += qMax<ssize_t>(n, 0);
+            total += n;
+        }
     }
-    if (fd >= 0)
-        close(fd);
-    if (regular && total == size && hash.result() == sha256)
+    close(fd);
+    return n == 0 && total == *size ? hash.result() : QByteArray();
+}
+
+bool unchanged(const StateFolder &folder, const QString &name, qint64 size,
+               const QByteArray &sha256, QString *reason)
+{
+    qint64 found = -1;
+    if (FlashCopies::sha256(folder, name, &found) == sha256 && found == size)
         return true;
     *reason =
         QCoreApplication::translate("FlashCopies", "The copy %1 has changed since it was saved.")
-            .arg(path);
+            .arg(folder.path(StateFolder::Copies) + QLatin1Char('/') + name);
     return false;
 }
 

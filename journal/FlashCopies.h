@@ -35,6 +35,10 @@ QList<Copy> list(const StateFolder &folder);
 // "Done": until then a copy may be the only way back.
 void prune(const StateFolder &folder, const QStringList &named);
 
+// The SHA-256 of the copy as it is now, read without following a link, and its size; empty
+// when it cannot be read whole.
+QByteArray sha256(const StateFolder &folder, const QString &name, qint64 *size);
+
 // Whether the copy is still the file that was saved: its size and SHA-256. Read without
 // following a link; reason says what differs.
 bool unchanged(const StateFolder &folder, const QString &name, qint64 size,

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,6 +57,13 @@ qint64 whole(const QJsonValue &value, qint64 low, qint64 high)
 QString hex(u_int32_t value)
 {
     return QStringLiteral("0x") + QString::number(value, 16);
+}
+
+// The name under which a damaged record stays once the user has cleared it.
+QString clearedName(const QString &damaged)
+{
+    return QStringLiteral("cleared-record-") +
+           damaged.mid(int(strlen(FlashJournal::damagedPrefix)));
 }
 
 } // namespace
@@ -118,13 +126,32 @@ bool FlashJournal::setAsideDamaged(const StateFolder &folder, QString *reason)
     const QString stem = QLatin1String(damagedPrefix) + QDateTime::currentDateTimeUtc().toString(
                                                             QStringLiteral("yyyyMMdd-HHmmss"));
     QString kept = stem + QStringLiteral(".json");
-    for (int n = 2; folder.exists(StateFolder::Top, kept); ++n)
+    // Nor the name of one cleared before it, which would be renamed over that one.
+    for (int n = 2; folder.exists(StateFolder::Top, kept) ||
+                    folder.exists(StateFolder::Top, clearedName(kept));
+         ++n)
         kept = stem + QStringLiteral("-%1.json").arg(n);
     if (folder.rename(StateFolder::Top, QLatin1String(fileName), kept))
         return true;
     *reason = tr("the damaged record %1 cannot be set aside: %2")
                   .arg(journal.damage, systemErrorText(errno));
     return false;
+}
+
+bool FlashJournal::clearDamaged(const StateFolder &folder, QStringList *kept, QString *reason)
+{
+    if (!setAsideDamaged(folder, reason))
+        return false;
+    for (const QString &name : keptDamaged(folder)) {
+        const QString cleared = clearedName(name);
+        if (!folder.rename(StateFolder::Top, name, cleared)) {
+            *reason = tr("%1 cannot be renamed: %2")
+                          .arg(folder.path() + QLatin1Char('/') + name, systemErrorText(errno));
+            return false;
+        }
+        kept->append(folder.path() + QLatin1Char('/') + cleared);
+    }
+    return true;
 }
 
 // Everything is checked before it is used: the pages lie within the 32-bit flash space, on page
@@ -323,8 +350,9 @@ QString FlashJournal::warning(const QString &copiesFolder) const
     if (damaged())
         return tr("The record of an earlier update is damaged (%1), so the tool cannot tell "
                   "whether pages of the flash are at risk. Put back a copy of the flash that you "
-                  "choose, or update with a complete image and check it with vorlan-flash "
-                  "verify, before restarting the computer.")
+                  "choose, or update with a complete image, and once the flash holds it clear "
+                  "the damaged record (vorlan-flash clear-damaged IMAGE, or Clear Damaged Record "
+                  "in the window), before restarting the computer.")
             .arg(damage);
     if (updatingElsewhere())
         return tr("Another program is updating the flash now (process %1). Do not "
@@ -347,8 +375,6 @@ QString FlashJournal::warning(const QString &copiesFolder) const
 
 QString FlashJournal::since() const
 {
-    if (damaged())
-        return tr("since the record of an earlier update was found damaged (%1)").arg(damage);
     if (!failure.isEmpty())
         return tr("since the update that failed at component %1").arg(failure);
     return tr("since %1 did not finish").arg(describe());

@@ -71,6 +71,10 @@ public:
     static bool setAsideDamaged(const StateFolder &folder, QString *reason);
     // The damaged records that stand, their names in the folder.
     static QStringList keptDamaged(const StateFolder &folder);
+    // Under the flash's lock, once the user has checked the flash against a complete image:
+    // every damaged record stops counting and stays beside the record under the prefix
+    // "cleared-record-". The names it has now; false, with why, when one cannot be renamed.
+    static bool clearDamaged(const StateFolder &folder, QStringList *kept, QString *reason);
     static FlashJournal parse(const QByteArray &json);
     // Saves it, or removes the file when no page is at risk.
     bool save(const StateFolder &folder, QString *reason) const;
@@ -96,7 +100,8 @@ public:
 
     // The start-up warning; copies names the copies' folder.
     QString warning(const QString &copies) const;
-    // Why the flash may not hold a complete image, for a later verdict: "since ...".
+    // Why the flash may not hold a complete image, for a later verdict: "since ...". Not for a
+    // damaged record, which leaves nothing to tell.
     QString since() const;
     // Where the way back is: the one copy that holds every page at risk that has one, or the
     // copies' folder when several do; empty when none does.

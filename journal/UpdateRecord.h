@@ -35,7 +35,8 @@ public:
     enum class Ended
     {
         Complete,     // no page is at risk any more
-        OthersAtRisk, // pages that earlier updates left, or a damaged record, remain
+        OthersAtRisk, // pages that earlier updates left remain
+        Unknown,      // a damaged record stands: nobody can tell what else is at risk
         NotRecorded   // the flash holds the image, but the record still counts its pages
     };
     // How the copy's saving is told: its path as it starts, then its progress in percent.

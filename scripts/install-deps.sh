@@ -12,8 +12,9 @@ required=(
 )
 # Packages that some releases name differently or lack; what they serve is skipped without them:
 # fuzzing (clang's libFuzzer), the .deb and its check (dpkg-shlibdeps, lintian), the fleet
-# playbook's test (ansible-core).
-optional=(clang libclang-rt-14-dev dpkg-dev lintian ansible-core)
+# playbook's test (ansible-core), the faster signature check and its tests (sqv, in Debian from
+# 12).
+optional=(clang libclang-rt-14-dev dpkg-dev lintian ansible-core sqv)
 
 missing() {
     for package in "$@"; do

@@ -42,6 +42,8 @@ dpkg-deb --field "${deb[0]}" Depends | grep -q libqt5widgets5 ||
     { echo "package.sh: the package does not depend on Qt's widgets" >&2; exit 1; }
 dpkg-deb --field "${deb[0]}" Depends | grep -qw gpgv ||
     { echo "package.sh: the package does not depend on gpgv" >&2; exit 1; }
+dpkg-deb --field "${deb[0]}" Recommends | grep -qw sqv ||
+    { echo "package.sh: the package does not recommend sqv" >&2; exit 1; }
 dpkg-deb --info "${deb[0]}" conffiles | grep -qx /etc/vorlan-update/vorlan-update.conf ||
     { echo "package.sh: the policy file is not a conffile" >&2; exit 1; }
 dpkg-deb --info "${deb[0]}" postinst >/dev/null ||

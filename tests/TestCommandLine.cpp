@@ -70,6 +70,9 @@ QByteArray runTool(const QStringList &arguments, const Settings &settings, bool 
     for (const auto &setting : settings) {
         if (setting.first == "disk")
             disk = setting.second;
+        else if (setting.first == "per-user") // as the release before kept it
+            environment.insert("VORLAN_UPDATE_STATEDIR",
+                               environment.value("XDG_STATE_HOME") + "/vorlan-update");
         else
             environment.insert("VORLAN_SIM_" + setting.first, setting.second);
     }
@@ -237,6 +240,18 @@ void TestCommandLine::outcome_data()
                   "Copies of the flash as it was before are in %5/copies.",
                   "All 4 components were written and verified.", "safe"}}}
         << "before";
+    // A record that the release before kept per user is not lost: its copy puts the flash back.
+    QTest::newRow("the record of the release before")
+        << QByteArray()
+        << Runs{{"update %1 --yes",
+                 1,
+                 {"Update failed at component KERN"},
+                 {{"ERASE_FAIL", "0x100000:1"}, {"per-user", ""}}},
+                {"restore --yes",
+                 0,
+                 {"/per-user/vorlan-update is now kept for the flash of the machine in %5.",
+                  written, "safe to restart"}}}
+        << "before";
     QTest::newRow("a copy changed on disk")
         << QByteArray()
         << Runs{{"update %1 --yes", 1, {failed}, {{"ERASE_FAIL", "0x100000:1"}}},
@@ -344,7 +359,27 @@ void TestCommandLine::outcome_data()
                   written + " The record of an earlier update is damaged (kept as "
                             "%5/damaged-record-",
                   safe}},
-                {"restore", 2, {"so the tool cannot tell whether pages", safe}}}
+                {"restore", 2, {"cannot tell which pages to put back", "restore COPY", safe}},
+                // The user's own way out: the copy they pick, then an image checked whole.
+                {"restore %2 --yes",
+                 1,
+                 {written + " The record of an earlier update is damaged", safe}},
+                {"clear-damaged %1 --yes",
+                 1,
+                 {"BOOT (1 of 3, at 0x40000)", "The damaged record stays"}},
+                {"update %1 --yes",
+                 1,
+                 {"is damaged, so the tool cannot tell whether other pages", safe}},
+                {"clear-damaged %1",
+                 2,
+                 {"Clearing the damaged record (kept as %5/damaged-record-",
+                  "There is no terminal"}},
+                {"clear-damaged %1 --yes",
+                 0,
+                 {"The damaged record was cleared and is kept as %5/cleared-record-",
+                  "It is safe to restart the computer."}},
+                {"update %1 --yes", 0, {written + "\n"}},
+                {"clear-damaged %1 --yes", 2, {"No damaged record of an update stands"}}}
         << "image";
     QTest::newRow("no terminal to ask on")
         << QByteArray()
@@ -522,6 +557,7 @@ void TestCommandLine::outcome()
     SimulatedDevice device;
     const QByteArray former = componentData(0x400000, 9);
     device.setFlash(former);
+    QVERIFY(QDir().mkdir(device.path("per-user")));
     const bool steers = before == "steering";
     const QList<ImageComponent> components{
         {"BOOT", 0x01000000, 0x40000, 3, componentData(70000)},
@@ -623,8 +659,10 @@ void TestCommandLine::outcome()
                 QSKIP("needs mount namespaces (unshare -m) for a small file system");
             }
         }
+        const QList<FlashCopies::Copy> saved = FlashCopies::list(StateFolder());
         const QStringList arguments = QString(run.command)
                                           .replace("%1", image)
+                                          .replace("%2", saved.value(saved.size() - 1).path)
                                           .replace("%3", bad)
                                           .replace("%4", otherImage)
                                           .replace("%H", sha256)

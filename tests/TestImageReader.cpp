@@ -130,6 +130,8 @@ void TestImageReader::verifiers_data()
         row("expired key", "old", "old", SignatureResult::Expired);
         row("revoked key", "revoked", "revoked", SignatureResult::Expired);
         row("unknown key", "vendor", "stranger", SignatureResult::Untrusted);
+        // The verifier stops before the bytes: its answer still names the key.
+        row("no keyring installed", "", "stranger", SignatureResult::Untrusted);
     }
 }
 
@@ -142,7 +144,8 @@ void TestImageReader::verifiers()
         SignatureCheck::preferred() != SignatureCheck::Verifier::Sqv)
         QSKIP("sqv is not installed");
     keys->reset();
-    keys->trust(trusted);
+    if (!trusted.isEmpty())
+        keys->trust(trusted);
     QTemporaryDir dir;
     const QString path = dir.filePath("image.tarnru");
     QFile image(path);

@@ -10,13 +10,16 @@
 #include "StartupOptions.h"
 #include "StateFolder.h"
 #include "TimeDisplay.h"
+#include "TrustPolicy.h"
 #include "UpdateVerdict.h"
 #include "VerdictLabel.h"
 #include "VorlanDriver.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -153,6 +156,7 @@ private slots:
     void verdict_data();
     void verdict();
     void failureRemembered();
+    void damagedRecordWayOut();
     void unguardedUpdateRefused();
     void infoDialogFollowsTheName();
     void signatureShown_data();
@@ -609,6 +613,49 @@ void TestMainWindow::failureRemembered()
     QVERIFY(FlashJournal::load(StateFolder()).isEmpty());
 }
 
+// After a damaged record nothing is offered by itself: the user puts back a copy they pick, and
+// clears the record only once the flash holds a complete image. The image field stays theirs.
+void TestMainWindow::damagedRecordWayOut()
+{
+    const QString path = device->makeImage(components);
+    device->set("ERASE_FAIL", "0x100000:1");
+    makeWindow();
+    QVERIFY(update(path, false));
+    device->set("ERASE_FAIL", "");
+    const QString copy = FlashCopies::list(StateFolder()).value(0).path;
+    QFile record(StateFolder().path() + "/unfinished-update.json");
+    QVERIFY(record.open(QIODevice::WriteOnly) && record.write("{\"pages\": [{\"addr") > 0);
+    record.close();
+
+    makeWindow();
+    QVERIFY(shownVerdict().startsWith("The record of an earlier update is damaged ("));
+    auto *clear = window->findChild<QAction *>("clearDamagedAction");
+    QVERIFY(clear->isEnabled());
+    filename->setText("typed");
+    answers->onModal = [&](const QString &title) {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget()))
+            dialog->selectFile(title == "Put Back a Copy of the Flash" ? copy : QString());
+    };
+    answers->answer["Put Back a Copy of the Flash"] = true;
+    window->findChild<QAction *>("putBackCopyAction")->trigger();
+    QVERIFY(QTest::qWaitFor([this] { return ended(); }, 30000));
+    QVERIFY(shownVerdict().contains("The record of an earlier update is damaged (kept as "));
+    QVERIFY2(device->flash() == formerFlash(), "the flash is not as it was before");
+    QCOMPARE(filename->text(), QStringLiteral("typed"));
+
+    filename->setText(path); // the flash does not hold it: the record stays
+    clear->trigger();
+    QVERIFY(answers->seen.last().startsWith("Clear Damaged Record: The flash does not hold"));
+    QVERIFY(update(path, false));
+    answers->answer["Clear Damaged Record"] = true;
+    clear->trigger();
+    QVERIFY(answers->seen.last().contains(" stays in " + StateFolder().path()));
+    QVERIFY(shownVerdict().startsWith("The damaged record was cleared and is kept as " +
+                                      StateFolder().path() + "/cleared-record-"));
+    QVERIFY(shownVerdict().endsWith("It is safe to restart the computer."));
+    QVERIFY(!clear->isEnabled());
+}
+
 // Without a descriptor for the pipe that holds the signals, the update does not start.
 void TestMainWindow::unguardedUpdateRefused()
 {
@@ -660,26 +707,46 @@ void TestMainWindow::signatureShown_data()
 {
     QTest::addColumn<QByteArray>("key"); // trusted, and signs the image
     QTest::addColumn<QByteArray>("signer");
-    QTest::addColumn<QString>("line"); // %1 the long key id of the signer
-    QTest::newRow("good") << QByteArray("vendor") << QByteArray("vendor")
-                          << "Signed by Vendor Test <vendor@example.invalid>, key \u2026%1";
-    QTest::newRow("none") << QByteArray("vendor") << QByteArray() << "Not signed";
-    QTest::newRow("bad") << QByteArray("vendor") << QByteArray("changed")
-                         << "The signature does not match this image";
-    QTest::newRow("untrusted") << QByteArray("vendor") << QByteArray("stranger")
-                               << "Signed by a key that is not trusted (\u2026%1)";
-    QTest::newRow("expired") << QByteArray("old") << QByteArray("old")
-                             << "The signing key has expired";
+    QTest::addColumn<QByteArray>("required"); // the policy file's setting, or no file
+    QTest::addColumn<QString>("line");        // %1 the long key id of the signer
+    QTest::addColumn<QString>("policy");      // %F the policy file
+    const QString missing = "Signature policy: Required=auto, as %F does not exist. An update "
+                            "needs a signature by a trusted key.";
+    QTest::newRow("good") << QByteArray("vendor") << QByteArray("vendor") << QByteArray()
+                          << "Signed by Vendor Test <vendor@example.invalid>, key \u2026%1"
+                          << missing;
+    QTest::newRow("none") << QByteArray("vendor") << QByteArray() << QByteArray() << "Not signed"
+                          << missing;
+    QTest::newRow("none, Required=no")
+        << QByteArray("vendor") << QByteArray() << QByteArray("no") << "Not signed"
+        << "Signature policy: Required=no, from %F. An update "
+           "needs no signature.";
+    QTest::newRow("none, a value of another spelling")
+        << QByteArray("vendor") << QByteArray() << QByteArray("No") << "Not signed"
+        << "%F line 2: Required=No is not auto, yes or no; signatures are required.\n"
+           "Signature policy: Required=yes, as %F cannot be used as it is. An update needs a "
+           "signature by a trusted key.";
+    QTest::newRow("bad") << QByteArray("vendor") << QByteArray("changed") << QByteArray()
+                         << "The signature does not match this image" << missing;
+    QTest::newRow("untrusted") << QByteArray("vendor") << QByteArray("stranger") << QByteArray()
+                               << "Signed by a key that is not trusted (\u2026%1)" << missing;
+    QTest::newRow("expired") << QByteArray("old") << QByteArray("old") << QByteArray()
+                             << "The signing key has expired" << missing;
 }
 
-// The dialog shows where the image comes from, and its SHA-256, where the user decides.
+// The dialog shows where the image comes from, its SHA-256 and the policy in force, where the
+// user decides.
 void TestMainWindow::signatureShown()
 {
     QFETCH(QByteArray, key);
     QFETCH(QByteArray, signer);
+    QFETCH(QByteArray, required);
     QFETCH(QString, line);
+    QFETCH(QString, policy);
     const QString path = device->makeImage(components);
     keys->trust(key);
+    if (!required.isEmpty())
+        keys->setRequired(required);
     if (!signer.isEmpty())
         keys->sign(signer, path);
     makeWindow();
@@ -691,6 +758,8 @@ void TestMainWindow::signatureShown()
     QCOMPARE(shown->text(), line);
     QCOMPARE(shown->styleSheet().contains("color"), signer == "vendor"); // green when good
     QCOMPARE(window->findChild<QLabel *>("sha256Label")->text(), "SHA-256: " + sha256(path));
+    QCOMPARE(window->findChild<QLabel *>("policyLabel")->text(),
+             policy.replace("%F", TrustPolicy::configFile()));
 }
 
 void TestMainWindow::screenReaderHears_data()

@@ -2,9 +2,9 @@
 // keyboard, with its signals, its output and its exit status.
 
 #include "SimulatedDevice.h"
+#include "XServer.h"
 
 #include <QProcess>
-#include <QStandardPaths>
 #include <QtTest>
 
 #include <csignal>
@@ -19,23 +19,12 @@ private slots:
     void updateRunsToItsEnd();
 };
 
-namespace {
-
-// Runs xdotool on the test's display; false when it failed or did not answer in time.
-bool xdo(const QStringList &arguments)
-{
-    return QProcess::execute("timeout", QStringList{"20", "xdotool"} + arguments) == 0;
-}
-
-} // namespace
-
 // Children inherit ignored signals; the tool must see them as a user's shell would give them.
 void TestProcess::initTestCase()
 {
     for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGPWR})
         std::signal(number, SIG_DFL);
-    if (QStandardPaths::findExecutable("Xvfb").isEmpty() ||
-        QStandardPaths::findExecutable("xdotool").isEmpty())
+    if (!XServer::available())
         QSKIP("needs Xvfb and xdotool (scripts/install-deps.sh installs them)");
     // The tool runs on the test's X server, whose libraries keep a few blocks to the end:
     // under the leak checker that would change the exit status that these tests are about.
@@ -71,10 +60,9 @@ void TestProcess::updateRunsToItsEnd()
     QFETCH(QString, redirection);
     QFETCH(QByteArray, eraseFail);
     QFETCH(QString, verdict);
-    QProcess server;
-    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x800x24", "-nolisten", "tcp"});
-    QVERIFY2(server.waitForReadyRead(10000), "the X server did not come up");
-    qputenv("DISPLAY", ':' + server.readLine().trimmed());
+    XServer server;
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    qputenv("DISPLAY", server.display());
     SimulatedDevice device;
     device.set("ERASE_US", "200000");
     if (!eraseFail.isEmpty())
@@ -85,13 +73,13 @@ void TestProcess::updateRunsToItsEnd()
     QProcess tool;
     tool.start("/bin/bash", {"-c", "exec \"$@\" " + redirection, "bash", VORLAN_UPDATE_BINARY});
 
-    QVERIFY2(xdo({"search", "--sync", "--onlyvisible", "--name", "VORLAN Update Utility",
-                  "windowfocus", "--sync", "type", path}),
+    QVERIFY2(server.xdo({"search", "--sync", "--onlyvisible", "--name", "VORLAN Update Utility",
+                         "windowfocus", "--sync", "type", path}),
              "the window did not come up");
-    QVERIFY(xdo({"key", "Tab", "Tab", "Tab", "space"}));
+    QVERIFY(server.xdo({"key", "Tab", "Tab", "Tab", "space"}));
     // The confirmation takes keys once the keyboard has been quiet for half a second.
-    QVERIFY(xdo({"search", "--sync", "--onlyvisible", "--name", "Image info", "windowfocus",
-                 "--sync", "sleep", "0.8", "key", "Return"}));
+    QVERIFY(server.xdo({"search", "--sync", "--onlyvisible", "--name", "Image info", "windowfocus",
+                        "--sync", "sleep", "0.8", "key", "Return"}));
     QTRY_VERIFY_WITH_TIMEOUT(!device.trace(QStringLiteral("FLASH_ERASE")).isEmpty(), 20000);
     if (interruption)
         kill(pid_t(tool.processId()), interruption);

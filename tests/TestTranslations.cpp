@@ -2,10 +2,10 @@
 // every line a person reads in German, and the same JSON for scripts as under LANG=C.
 
 #include "SimulatedDevice.h"
+#include "XServer.h"
 
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QtTest>
 
 #include <csignal>
@@ -93,12 +93,6 @@ QStringList proseLines(const QString &output)
 {
     static const QRegularExpression prose(QStringLiteral("[A-Za-z]{2,} [A-Za-z]{2,}"));
     return output.split(QRegularExpression(QStringLiteral("[\r\n]"))).filter(prose);
-}
-
-// Runs xdotool on the test's display; false when it failed or did not answer in time.
-bool xdo(const QStringList &arguments)
-{
-    return QProcess::execute("timeout", QStringList{"20", "xdotool"} + arguments) == 0;
 }
 
 } // namespace
@@ -208,33 +202,30 @@ void TestTranslations::jsonInEveryLocale()
 // The window's dialog, its verdict after a failure and its question come in German.
 void TestTranslations::window()
 {
-    if (QStandardPaths::findExecutable("Xvfb").isEmpty() ||
-        QStandardPaths::findExecutable("xdotool").isEmpty())
+    if (!XServer::available())
         QSKIP("needs Xvfb and xdotool (scripts/install-deps.sh installs them)");
-    QProcess server;
-    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x800x24", "-nolisten", "tcp"});
-    QVERIFY2(server.waitForReadyRead(10000), "the X server did not come up");
-    const QByteArray display = ':' + server.readLine().trimmed();
+    XServer server;
+    QVERIFY2(server.start(), qPrintable(server.error()));
     SimulatedDevice device;
     device.set("ERASE_FAIL", "0x100000:1");
     const QString path = device.makeImage(components);
     QProcess tool;
     QProcessEnvironment environment = environmentFor(german);
-    environment.insert("DISPLAY", display);
+    environment.insert("DISPLAY", server.display());
     environment.remove("QT_QPA_PLATFORM");
     environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
     tool.setProcessEnvironment(environment);
     tool.start(VORLAN_UPDATE_BINARY, QStringList());
-    qputenv("DISPLAY", display);
 
-    QVERIFY2(xdo({"search", "--sync", "--onlyvisible", "--name", "VORLAN Update Utility",
-                  "windowfocus", "--sync", "type", path}),
+    QVERIFY2(server.xdo({"search", "--sync", "--onlyvisible", "--name", "VORLAN Update Utility",
+                         "windowfocus", "--sync", "type", path}),
              "the window did not come up");
-    QVERIFY(xdo({"key", "Tab", "Tab", "Tab", "space"}));
-    QVERIFY2(xdo({"search", "--sync", "--onlyvisible", "--name", "Abbild-Informationen",
-                  "windowfocus", "--sync", "sleep", "0.8", "key", "Return"}),
+    QVERIFY(server.xdo({"key", "Tab", "Tab", "Tab", "space"}));
+    QVERIFY2(server.xdo({"search", "--sync", "--onlyvisible", "--name", "Abbild-Informationen",
+                         "windowfocus", "--sync", "sleep", "0.8", "key", "Return"}),
              "the dialog of the image is not German");
-    QVERIFY2(xdo({"search", "--sync", "--onlyvisible", "--name", "Aktualisierung fehlgeschlagen"}),
+    QVERIFY2(server.xdo(
+                 {"search", "--sync", "--onlyvisible", "--name", "Aktualisierung fehlgeschlagen"}),
              "the question after the failure is not German");
     tool.kill();
     tool.waitForFinished(10000);

@@ -160,6 +160,18 @@
         <source>Another program is updating the flash. Do not restart the computer before it has finished.</source>
         <translation>Ein anderes Programm aktualisiert den Flash-Speicher. Starten Sie den Computer nicht neu, bevor es fertig ist.</translation>
     </message>
+    <message>
+        <source>To put back a copy that you choose: vorlan-flash restore COPY (vorlan-flash copies lists them). Once the flash holds a complete image: vorlan-flash clear-damaged IMAGE</source>
+        <translation>Um eine Kopie Ihrer Wahl zurückzuspielen: vorlan-flash restore KOPIE (vorlan-flash copies listet sie auf). Sobald der Flash-Speicher ein vollständiges Abbild enthält: vorlan-flash clear-damaged ABBILD</translation>
+    </message>
+    <message>
+        <source>The flash was not changed.</source>
+        <translation>Der Flash-Speicher wurde nicht verändert.</translation>
+    </message>
+    <message>
+        <source>The damaged record was not cleared.</source>
+        <translation>Die beschädigte Aufzeichnung wurde nicht verworfen.</translation>
+    </message>
 </context>
 <context>
     <name>FlashCopies</name>
@@ -231,16 +243,16 @@
         </translation>
     </message>
     <message>
-        <source>The record of an earlier update is damaged (%1), so the tool cannot tell whether pages of the flash are at risk. Put back a copy of the flash that you choose, or update with a complete image and check it with vorlan-flash verify, before restarting the computer.</source>
-        <translation>Die Aufzeichnung einer früheren Aktualisierung ist beschädigt (%1), daher kann das Programm nicht erkennen, ob Seiten des Flash-Speichers gefährdet sind. Spielen Sie eine Kopie des Flash-Speichers Ihrer Wahl zurück, oder aktualisieren Sie mit einem vollständigen Abbild und prüfen Sie es mit vorlan-flash verify, bevor Sie den Computer neu starten.</translation>
-    </message>
-    <message>
         <source>%1 did not finish: the flash may not hold a complete image. Update again, or put back the pages that it left at risk as they were, before restarting the computer.</source>
         <translation>%1 wurde nicht abgeschlossen: Der Flash-Speicher enthält möglicherweise kein vollständiges Abbild. Aktualisieren Sie erneut oder spielen Sie die Seiten, die sie gefährdet zurückließ, auf ihren vorherigen Stand zurück, bevor Sie den Computer neu starten.</translation>
     </message>
     <message>
-        <source>since the record of an earlier update was found damaged (%1)</source>
-        <translation>seit die Aufzeichnung einer früheren Aktualisierung beschädigt gefunden wurde (%1)</translation>
+        <source>%1 cannot be renamed: %2</source>
+        <translation>%1 kann nicht umbenannt werden: %2</translation>
+    </message>
+    <message>
+        <source>The record of an earlier update is damaged (%1), so the tool cannot tell whether pages of the flash are at risk. Put back a copy of the flash that you choose, or update with a complete image, and once the flash holds it clear the damaged record (vorlan-flash clear-damaged IMAGE, or Clear Damaged Record in the window), before restarting the computer.</source>
+        <translation>Die Aufzeichnung einer früheren Aktualisierung ist beschädigt (%1), daher kann das Programm nicht erkennen, ob Seiten des Flash-Speichers gefährdet sind. Spielen Sie eine Kopie des Flash-Speichers Ihrer Wahl zurück, oder aktualisieren Sie mit einem vollständigen Abbild und verwerfen Sie die beschädigte Aufzeichnung, sobald der Flash-Speicher es enthält (vorlan-flash clear-damaged ABBILD, oder „Beschädigte Aufzeichnung verwerfen“ im Fenster), bevor Sie den Computer neu starten.</translation>
     </message>
 </context>
 <context>
@@ -501,10 +513,6 @@
         <translation>Falsche Anzahl von Argumenten für %1.</translation>
     </message>
     <message>
-        <source>--yes applies to update and restore only.</source>
-        <translation>--yes gilt nur für update und restore.</translation>
-    </message>
-    <message>
         <source>--no-copy applies to update only.</source>
         <translation>--no-copy gilt nur für update.</translation>
     </message>
@@ -513,12 +521,16 @@
         <translation>--if-needed gilt nur für update.</translation>
     </message>
     <message>
-        <source>--sha256 applies to info, update and verify only.</source>
-        <translation>--sha256 gilt nur für info, update und verify.</translation>
-    </message>
-    <message>
         <source>--sha256 takes the 64 hexadecimal digits of a SHA-256.</source>
         <translation>--sha256 erwartet die 64 Hexadezimalziffern einer SHA-256.</translation>
+    </message>
+    <message>
+        <source>--yes applies to update, restore and clear-damaged only.</source>
+        <translation>--yes gilt nur für update, restore und clear-damaged.</translation>
+    </message>
+    <message>
+        <source>--sha256 applies to info, update, verify and clear-damaged only.</source>
+        <translation>--sha256 gilt nur für info, update, verify und clear-damaged.</translation>
     </message>
     <message>
         <source>Usage: vorlan-flash [--json] COMMAND [ARGUMENTS]
@@ -536,6 +548,10 @@ Commands:
   restore [COPY] [--yes]            put back a copy of the flash (the newest one
                                     by default)
   copies                            the saved copies of the flash, newest first
+  clear-damaged IMAGE [--yes] [--sha256 HEX]
+                                    after a damaged record: once the flash holds
+                                    the complete IMAGE, stop counting the record
+                                    (its file stays)
 
 Options:
   --yes         update without asking; needed without a terminal and with --json
@@ -571,6 +587,11 @@ Befehle:
                                     (standardmäßig die neueste)
   copies                            die gesicherten Kopien des Flash-Speichers,
                                     die neueste zuerst
+  clear-damaged ABBILD [--yes] [--sha256 HEX]
+                                    nach einer beschädigten Aufzeichnung: sobald
+                                    der Flash-Speicher das vollständige ABBILD
+                                    enthält, die Aufzeichnung nicht mehr zählen
+                                    (ihre Datei bleibt)
 
 Optionen:
   --yes         ohne Nachfrage aktualisieren; nötig ohne Terminal
@@ -773,6 +794,30 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
         <source>Information</source>
         <translation>Information</translation>
     </message>
+    <message>
+        <source>&amp;Flash</source>
+        <translation>&amp;Flash-Speicher</translation>
+    </message>
+    <message>
+        <source>&amp;Put Back a Copy...</source>
+        <translation>Eine Kopie &amp;zurückspielen...</translation>
+    </message>
+    <message>
+        <source>&amp;Clear Damaged Record...</source>
+        <translation>Beschädigte Aufzeichnung &amp;verwerfen...</translation>
+    </message>
+    <message>
+        <source>Put Back a Copy of the Flash</source>
+        <translation>Eine Kopie des Flash-Speichers zurückspielen</translation>
+    </message>
+    <message>
+        <source>Clear Damaged Record</source>
+        <translation>Beschädigte Aufzeichnung verwerfen</translation>
+    </message>
+    <message>
+        <source>Name a complete image of the flash in the image file field first: the flash is compared with it before the damaged record is cleared.</source>
+        <translation>Geben Sie zuerst ein vollständiges Abbild des Flash-Speichers im Feld für die Abbilddatei an: Der Flash-Speicher wird damit verglichen, bevor die beschädigte Aufzeichnung verworfen wird.</translation>
+    </message>
 </context>
 <context>
     <name>NodePermission</name>
@@ -795,6 +840,21 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     <message>
         <source>Error opening %1: %2</source>
         <translation>Fehler beim Öffnen von %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>PerUserRecord</name>
+    <message>
+        <source>The record of an earlier update in %1 is not taken in: it could have been changed by another user.</source>
+        <translation>Die Aufzeichnung einer früheren Aktualisierung in %1 wird nicht übernommen: Ein anderer Benutzer könnte sie verändert haben.</translation>
+    </message>
+    <message>
+        <source>The record of an earlier update in %1 could not be taken in: %2.</source>
+        <translation>Die Aufzeichnung einer früheren Aktualisierung in %1 konnte nicht übernommen werden: %2.</translation>
+    </message>
+    <message>
+        <source>The record of an earlier update in %1 is now kept for the flash of the machine in %2.</source>
+        <translation>Die Aufzeichnung einer früheren Aktualisierung in %1 wird nun für den Flash-Speicher des Rechners in %2 geführt.</translation>
     </message>
 </context>
 <context>
@@ -1135,6 +1195,34 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
         <source>The flash holds %1 whole, as its update wrote and verified it, but the record of the pages at risk could not be updated: %2. Putting the flash back now would undo that update.</source>
         <translation>Der Flash-Speicher enthält %1 vollständig, wie seine Aktualisierung es geschrieben und geprüft hat, aber die Aufzeichnung der gefährdeten Seiten konnte nicht aktualisiert werden: %2. Den Flash-Speicher jetzt zurückzuspielen würde diese Aktualisierung rückgängig machen.</translation>
     </message>
+    <message>
+        <source>The record of an earlier update is damaged (%1), so the tool cannot tell which pages to put back.</source>
+        <translation>Die Aufzeichnung einer früheren Aktualisierung ist beschädigt (%1), daher kann das Programm nicht erkennen, welche Seiten zurückzuspielen sind.</translation>
+    </message>
+    <message>
+        <source>No damaged record of an update stands: there is nothing to clear.</source>
+        <translation>Es liegt keine beschädigte Aufzeichnung einer Aktualisierung vor: Es gibt nichts zu verwerfen.</translation>
+    </message>
+    <message>
+        <source>%1 The damaged record stays: clear it only once the flash holds a complete image.</source>
+        <translation>%1 Die beschädigte Aufzeichnung bleibt: Verwerfen Sie sie erst, wenn der Flash-Speicher ein vollständiges Abbild enthält.</translation>
+    </message>
+    <message>
+        <source>The flash holds %1. Clearing the damaged record (%2) drops what it may have named: the tool will no longer warn that pages of the flash may be at risk because of it. Clear it only when %1 is a complete image of the flash. The file stays in %3, its name beginning with &quot;cleared-record-&quot;. Clear the damaged record?</source>
+        <translation>Der Flash-Speicher enthält %1. Wer die beschädigte Aufzeichnung (%2) verwirft, gibt auf, was sie genannt haben mag: Das Programm warnt dann nicht mehr, dass ihretwegen Seiten des Flash-Speichers gefährdet sein können. Verwerfen Sie sie nur, wenn %1 ein vollständiges Abbild des Flash-Speichers ist. Die Datei bleibt in %3, ihr Name beginnt mit „cleared-record-“. Die beschädigte Aufzeichnung verwerfen?</translation>
+    </message>
+    <message>
+        <source>The damaged record could not be cleared: %1.</source>
+        <translation>Die beschädigte Aufzeichnung konnte nicht verworfen werden: %1.</translation>
+    </message>
+    <message>
+        <source>The damaged record was cleared and is kept as %1.</source>
+        <translation>Die beschädigte Aufzeichnung wurde verworfen und bleibt als %1 erhalten.</translation>
+    </message>
+    <message>
+        <source>It is safe to restart the computer.</source>
+        <translation>Der Computer kann gefahrlos neu gestartet werden.</translation>
+    </message>
 </context>
 <context>
     <name>UpdateVerdict</name>
@@ -1297,6 +1385,10 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     <message>
         <source>Done updating: the flash holds the image, but the record of the pages at risk could not be updated: %1.</source>
         <translation>Fertig: Der Flash-Speicher enthält das Abbild, aber die Aufzeichnung der gefährdeten Seiten konnte nicht aktualisiert werden: %1.</translation>
+    </message>
+    <message>
+        <source>Done updating, but the record of an earlier update is damaged, so the tool cannot tell whether other pages of the flash are at risk.</source>
+        <translation>Fertig, aber die Aufzeichnung einer früheren Aktualisierung ist beschädigt, daher kann das Programm nicht erkennen, ob andere Seiten des Flash-Speichers gefährdet sind.</translation>
     </message>
 </context>
 <context>

@@ -5,11 +5,13 @@
 #include "DesktopNotifier.h"
 #include "DisplayLossGuard.h"
 #include "FlashQuestion.h"
+#include "FlashVerifier.h"
 #include "ImageInfoDialog.h"
 #include "InstalledVersions.h"
 #include "Legibility.h"
 #include "NodePermission.h"
 #include "StartupOptions.h"
+#include "StateFolder.h"
 #include "TimeDisplay.h"
 #include "UpdateVerdict.h"
 #include "UpdaterThread.h"
@@ -23,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
@@ -116,6 +119,16 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     session = new UpdateSession(this);
     if (!session->notice().isEmpty())
         showVerdict(session->notice(), true);
+
+    // The ways back that the user chooses: a copy of their own choice, and, after a damaged
+    // record, clearing it once the flash holds a complete image.
+    QMenu *flashMenu = menuBar()->addMenu(tr("&Flash"));
+    flashMenu->addAction(tr("&Put Back a Copy..."), this, &MainWindow::putBackCopy)
+        ->setObjectName(QStringLiteral("putBackCopyAction"));
+    clearDamagedAction =
+        flashMenu->addAction(tr("&Clear Damaged Record..."), this, &MainWindow::clearDamagedRecord);
+    clearDamagedAction->setObjectName(QStringLiteral("clearDamagedAction"));
+    clearDamagedAction->setEnabled(session->recordDamaged());
 
     QString hwTimestamp;
     QString swVersion;
@@ -218,6 +231,12 @@ void MainWindow::startUpdateButton_released()
         return;
     }
 
+    confirmAndUpdate(filename);
+}
+
+// The image field stays as the user typed it, whichever image is written.
+void MainWindow::confirmAndUpdate(const QString &filename)
+{
     // A dialog still open from "Get Image Info" would neither reread the image nor become
     // modal: the confirmation must list the image that is about to be written.
     imageInfoDialog->hide();
@@ -264,6 +283,44 @@ void MainWindow::startUpdate(const UpdateSession::Plan &plan)
     });
     elapsedTimer->start();
     session->start(thread);
+}
+
+void MainWindow::putBackCopy()
+{
+    const QString copy = QFileDialog::getOpenFileName(
+        this, tr("Put Back a Copy of the Flash"),
+        StateFolder::location() + QStringLiteral("/copies"), tr("VORLAN RU Image (*.tarnru)"));
+    if (!copy.isEmpty() && ui->startUpdateButton->isEnabled())
+        confirmAndUpdate(copy);
+}
+
+// The flash is compared with the image named in the file field first.
+void MainWindow::clearDamagedRecord()
+{
+    const QString title = tr("Clear Damaged Record");
+    const QString image = ui->filenameLineEdit->text();
+    if (image.isEmpty()) {
+        QMessageBox::information(this, title,
+                                 tr("Name a complete image of the flash in the image file field "
+                                    "first: the flash is compared with it before the damaged "
+                                    "record is cleared."));
+        return;
+    }
+    FlashVerifier verifier;
+    verifier.verify(image);
+    QString text;
+    if (!session->clearingQuestion(verifier, image, &text)) {
+        QMessageBox::warning(this, title,
+                             visibleText(verifier.problem().isEmpty()
+                                             ? text
+                                             : verifier.problem() + QLatin1Char(' ') + text));
+        return;
+    }
+    if (!FlashQuestion::ask(this, title, visibleText(text), QMessageBox::No))
+        return;
+    const bool cleared = session->clearDamaged(&text);
+    showVerdict(text, !cleared || session->pagesAtRisk());
+    clearDamagedAction->setEnabled(session->recordDamaged());
 }
 
 void MainWindow::updateCurrentProgress(int progress)
@@ -313,6 +370,7 @@ void MainWindow::updateFinished()
     qDebug() << "void MainWindow::updateFinished()";
 
     quitAfterUpdate = session->end();
+    clearDamagedAction->setEnabled(session->recordDamaged());
     showVerdict(session->verdict()->text(), session->verdict()->alarming());
     desktop->showEnd(verdictLabel->text(), session->verdict()->alarming());
     if (!quitAfterUpdate)

@@ -7,6 +7,7 @@
 
 class DesktopNotifier;
 class ImageInfoDialog;
+class QAction;
 class QElapsedTimer;
 class QLabel;
 class VerdictLabel;
@@ -38,9 +39,12 @@ private slots:
     void FileDialogButton_released();
     void startUpdateButton_released();
     void on_imageInfoButton_clicked();
+    void putBackCopy();
+    void clearDamagedRecord();
 
 private:
     void updateTimeLabels();
+    void confirmAndUpdate(const QString &filename);
     void startUpdate(const UpdateSession::Plan &plan);
     void showVerdict(const QString &text, bool alarming);
     void fitVerdict();
@@ -52,6 +56,7 @@ private:
     ImageInfoDialog *imageInfoDialog;
     QLabel *verdictIcon;
     VerdictLabel *verdictLabel;
+    QAction *clearDamagedAction;
     // What is decided around an update: the record, the held signals, the questions after it.
     UpdateSession *session;
     DesktopNotifier *desktop;

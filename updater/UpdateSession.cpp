@@ -1,9 +1,12 @@
 #include "UpdateSession.h"
 
+#include "FlashCopies.h"
 #include "FlashJournal.h"
+#include "FlashNode.h"
 #include "FlashVerifier.h"
 #include "ImageChecks.h"
 #include "InterruptGuard.h"
+#include "PerUserRecord.h"
 #include "PutBackImage.h"
 #include "ShutdownInhibitor.h"
 #include "StateFolder.h"
@@ -22,9 +25,20 @@ UpdateSession::UpdateSession(QObject *parent)
         startNotice = folder.problem();
         return;
     }
+    // What the release before kept per user is taken in first, under the flash's lock; when
+    // the lock cannot be had now, the next update takes it in.
+    QString takenIn;
+    if (PerUserRecord::waiting()) {
+        FlashNode node;
+        QString trouble;
+        if (node.claim(FlashNode::Access::ReadOnly, &trouble) == FlashNode::Claim::Taken)
+            takenIn = PerUserRecord::takeIn(folder);
+    }
     const FlashJournal journal = FlashJournal::load(folder);
     if (!journal.isEmpty())
         startNotice = journal.warning(folder.path(StateFolder::Copies));
+    if (!takenIn.isEmpty())
+        startNotice = (takenIn + QLatin1Char(' ') + startNotice).trimmed();
 }
 
 UpdateSession::~UpdateSession() = default;
@@ -114,7 +128,13 @@ bool UpdateSession::putBack(Plan *plan, QString *refusal) const
         return false;
     }
     FlashJournal journal = FlashJournal::load(folder);
-    if (journal.damaged() || journal.updatingElsewhere()) {
+    if (journal.damaged()) {
+        *refusal = tr("The record of an earlier update is damaged (%1), so the tool cannot tell "
+                      "which pages to put back.")
+                       .arg(journal.damage);
+        return false;
+    }
+    if (journal.updatingElsewhere()) {
         *refusal = journal.warning(folder.path(StateFolder::Copies));
         return false;
     }
@@ -174,7 +194,11 @@ QByteArray UpdateSession::keptSha256(const QString &image) const
         if (copy.file == file.fileName())
             return copy.sha256.toHex();
     }
-    return QByteArray();
+    // One that the record does not name (an older one, or any after a damaged record) is still
+    // the tool's own, in a folder that only those who may write the flash can change: the one
+    // the user picks is taken as it is now.
+    qint64 size = 0;
+    return FlashCopies::sha256(folder, file.fileName(), &size).toHex();
 }
 
 QString UpdateSession::wayBack() const
@@ -184,4 +208,65 @@ QString UpdateSession::wayBack() const
     if (!folder.usable() || journal.damaged() || journal.updatingElsewhere())
         return QString();
     return journal.wayBack(folder.path(StateFolder::Copies));
+}
+
+bool UpdateSession::recordDamaged() const
+{
+    const StateFolder folder;
+    return folder.usable() && FlashJournal::load(folder).damaged();
+}
+
+bool UpdateSession::clearingQuestion(const FlashVerifier &verifier, const QString &image,
+                                     QString *text) const
+{
+    const StateFolder folder;
+    const FlashJournal journal = folder.usable() ? FlashJournal::load(folder) : FlashJournal();
+    if (!journal.damaged()) {
+        *text = folder.usable() ? tr("No damaged record of an update stands: there is nothing "
+                                     "to clear.")
+                                : folder.problem();
+        return false;
+    }
+    if (verifier.comparisons().isEmpty() || verifier.differing() > 0) {
+        *text = tr("%1 The damaged record stays: clear it only once the flash holds a complete "
+                   "image.")
+                    .arg(verifier.text());
+        return false;
+    }
+    *text = tr("The flash holds %1. Clearing the damaged record (%2) drops what it may have "
+               "named: the tool will no longer warn that pages of the flash may be at risk "
+               "because of it. Clear it only when %1 is a complete image of the flash. The file "
+               "stays in %3, its name beginning with \"cleared-record-\". Clear the damaged "
+               "record?")
+                .arg(image, journal.damage, folder.path());
+    return true;
+}
+
+bool UpdateSession::clearDamaged(QString *text) const
+{
+    const StateFolder folder;
+    if (!folder.usable()) {
+        *text = folder.problem();
+        return false;
+    }
+    // No update may write the record meanwhile.
+    FlashNode node;
+    QString trouble;
+    if (node.claim(FlashNode::Access::ReadOnly, &trouble) != FlashNode::Claim::Taken) {
+        *text = trouble;
+        return false;
+    }
+    QStringList kept;
+    QString reason;
+    if (!FlashJournal::clearDamaged(folder, &kept, &reason)) {
+        *text = tr("The damaged record could not be cleared: %1.").arg(reason);
+        return false;
+    }
+    *text = tr("The damaged record was cleared and is kept as %1.")
+                .arg(kept.join(QStringLiteral(", ")));
+    const FlashJournal journal = FlashJournal::load(folder);
+    *text +=
+        QLatin1Char(' ') + (journal.isEmpty() ? tr("It is safe to restart the computer.")
+                                              : journal.warning(folder.path(StateFolder::Copies)));
+    return true;
 }

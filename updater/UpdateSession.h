@@ -9,6 +9,7 @@
 #include <QString>
 
 class FlashJournal;
+class FlashVerifier;
 class InterruptGuard;
 class StateFolder;
 class QThread;
@@ -75,6 +76,18 @@ public:
     bool putBack(Plan *plan, QString *refusal) const;
     // Whether another program, running now, is updating the flash by the record.
     bool updatingElsewhere() const;
+
+    // A damaged record leaves no way to tell which pages are at risk. Once the flash has been
+    // compared with a complete image, the user may clear it: the records stop counting, and
+    // their files stay. Whether one stands:
+    bool recordDamaged() const;
+    // After the verifier compared the flash with the image: the question that says what
+    // clearing drops and which files it keeps; false, with why not, when the flash does not
+    // hold the image whole or no damaged record stands.
+    bool clearingQuestion(const FlashVerifier &verifier, const QString &image, QString *text) const;
+    // Clears the damaged records under the flash's lock. The verdict afterwards, which names
+    // the files kept; false, with why, when they could not be cleared.
+    bool clearDamaged(QString *text) const;
 
 signals:
     void interrupted();

@@ -527,6 +527,11 @@ void UpdaterThread::update(int fd, QFile &image, const QList<ComponentRecord> &c
                "Update again before restarting the computer.")
                 .arg(record.since()));
         break;
+    case UpdateRecord::Ended::Unknown:
+        end(UpdateOutcome::Written,
+            tr("Done updating, but the record of an earlier update is damaged, so the tool "
+               "cannot tell whether other pages of the flash are at risk."));
+        break;
     case UpdateRecord::Ended::NotRecorded:
         result.recordProblem = record.problem();
         end(UpdateOutcome::Written,
