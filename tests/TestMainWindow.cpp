@@ -3,6 +3,7 @@
 #include "AccessiblePacer.h"
 #include "FlashCopies.h"
 #include "FlashJournal.h"
+#include "Legibility.h"
 #include "MainWindow.h"
 #include "SigningKeys.h"
 #include "SimulatedDevice.h"
@@ -11,6 +12,7 @@
 #include "TimeDisplay.h"
 #include "TrustPolicy.h"
 #include "UpdateVerdict.h"
+#include "VerdictLabel.h"
 #include "VorlanDriver.h"
 
 #include <QAccessible>
@@ -24,6 +26,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QtTest>
 
 #include <cstring>
@@ -161,6 +164,8 @@ private slots:
     void screenReaderHears_data();
     void screenReaderHears();
     void accessiblePace();
+    void legibleOnEveryPalette_data();
+    void legibleOnEveryPalette();
 
 private:
     void makeWindow();
@@ -856,6 +861,58 @@ void TestMainWindow::accessiblePace()
     QCOMPARE(stages, QStringList({"Erasing page at 0x40000", "Writing to Flash memory at 0x40000",
                                   "Verifying Flash memory content.",
                                   "Error verifying Flash memory at 0x40000"}));
+}
+
+void TestMainWindow::legibleOnEveryPalette_data()
+{
+    QTest::addColumn<QPalette>("palette");
+    QTest::newRow("light") << QApplication::style()->standardPalette();
+    QTest::newRow("dark") << QPalette(QColor(0x35, 0x35, 0x35), QColor(0x2a, 0x2a, 0x2a));
+}
+
+// What a user reads stays legible when the desktop switches to a light or a dark palette: the
+// disabled version fields, the alarming verdict's red and the logo's ink; and the window fits a
+// 1366x768 screen.
+void TestMainWindow::legibleOnEveryPalette()
+{
+    QFETCH(QPalette, palette);
+    const QFont usualFont = QApplication::font();
+    QApplication::setFont(QFont("Sans Serif", 9)); // as Qt's default on an X desktop
+    makeWindow();
+    QApplication::setFont(usualFont);
+    // With a title bar and a panel of 30 pixels each, nothing to scroll.
+    const int height = child<QWidget>("centralWidget")->minimumSizeHint().height() +
+                       window->statusBar()->sizeHint().height();
+    QVERIFY2(height + 60 <= 768, qPrintable(QString::number(height)));
+    auto *verdict = child<QLabel>("verdictLabel");
+    device->set("ERASE_FAIL", "0x40000:1");
+    QVERIFY(update(device->makeImage(components), false));
+    const QPalette usual = QApplication::palette();
+    QApplication::setPalette(palette);
+    QTest::qWait(10);
+    const QString sheet = verdict->styleSheet();
+    const QPalette fields = child<QLineEdit>("curVerSWLineEdit")->palette();
+    const QImage logo = child<QLabel>("label")->grab().toImage();
+    QApplication::setPalette(usual);
+    QVERIFY(contrastRatio(fields.color(QPalette::Disabled, QPalette::Text),
+                          fields.color(QPalette::Disabled, QPalette::Base)) >= 4.5);
+    const QColor red(QRegularExpression("color: (#[0-9a-f]{6})").match(sheet).captured(1));
+    QVERIFY2(red.red() > red.green() + 50, qPrintable(sheet));
+    QVERIFY(contrastRatio(red, palette.color(QPalette::Window)) >= 4.5);
+    // Outside the orange accent and the edges' blend, the ink stands out from the window.
+    int ink = 0;
+    int faint = 0;
+    for (int y = 0; y < logo.height(); ++y) {
+        for (int x = 0; x < logo.width(); ++x) {
+            const QColor pixel = logo.pixelColor(x, y);
+            if (pixel == palette.color(QPalette::Window) || pixel.red() > pixel.blue())
+                continue;
+            ++ink;
+            faint += contrastRatio(pixel, palette.color(QPalette::Window)) < 3;
+        }
+    }
+    QVERIFY2(ink > 1000 && faint < ink / 10,
+             qPrintable(QStringLiteral("%1 of %2").arg(faint).arg(ink)));
 }
 
 QTEST_MAIN(TestMainWindow)
