@@ -7,6 +7,7 @@
 #include "SystemJournal.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QFile>
 #include <QHash>
@@ -14,6 +15,7 @@
 #include <QJsonDocument>
 #include <QLocale>
 #include <QRandomGenerator>
+#include <QThread>
 
 #include <cerrno>
 #include <cmath>
@@ -115,6 +117,19 @@ bool trim(const StateFolder &folder, const QList<FlashHistory::Entry> &entries, 
     return false;
 }
 
+// Another process's append takes milliseconds: one that holds the lock for longer has hung, or
+// means harm, and the update goes on without its history line rather than wait for it.
+bool lockWithin(int fd, int milliseconds)
+{
+    QDeadlineTimer deadline(milliseconds);
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired())
+            return false;
+        QThread::msleep(10);
+    }
+    return true;
+}
+
 // Opens the file for appending and locks it against other processes' appends; the lock is on
 // the file under its name now, not on one that a trim has replaced meanwhile.
 int openLocked(const StateFolder &folder, QString *reason)
@@ -137,12 +152,15 @@ int openLocked(const StateFolder &folder, QString *reason)
         // Who ran what is for those who may use the folder, as the record and the copies are.
         if ((opened.st_mode & 007) != 0)
             fchmod(fd, opened.st_mode & 0770);
-        if (flock(fd, LOCK_EX) == 0 &&
+        const bool locked = lockWithin(fd, FlashHistory::lockWait);
+        if (locked &&
             fstatat(folder.descriptor(StateFolder::Top), name.constData(), &named,
                     AT_SYMLINK_NOFOLLOW) == 0 &&
             named.st_ino == opened.st_ino && named.st_dev == opened.st_dev)
             return fd;
         close(fd);
+        if (!locked)
+            break;
     }
     *reason = fileProblem(folder, EAGAIN);
     return -1;

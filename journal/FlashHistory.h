@@ -81,6 +81,8 @@ public:
     static constexpr qint64 sizeLimit = 1 << 20;
     // A line longer than this is not one the tool wrote.
     static constexpr int lineLimit = 64 << 10;
+    // How long an append waits for another process's, in milliseconds.
+    static constexpr int lockWait = 2000;
 
     // The file's path, for messages.
     static QString path(const StateFolder &folder);

@@ -762,7 +762,8 @@ void TestCommandLine::history_data()
 {
     // The history file before the runs: "cut" (an entry and a line cut short by a crash),
     // "garbage" (100 KiB of random bytes, a line break every 1000), "link" (a link to another
-    // file), "huge" (3 MiB of entries), "many" (the most entries it keeps, small ones).
+    // file), "huge" (3 MiB of entries), "many" (the most entries it keeps, small ones), "locked"
+    // (an entry, its lock held by another process).
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<Runs>("runs");
     // The newest entries afterwards, newest first: "KIND OUTCOME"; then how many there are (-1:
@@ -813,6 +814,11 @@ void TestCommandLine::history_data()
                  2,
                  {"The history cannot be read: %5/history.jsonl is a symbolic link."}}}
         << QStringList() << 0 << 0;
+    // A process that holds the history's lock delays an update by a moment, never longer.
+    QTest::newRow("locked by another process")
+        << QByteArray("locked")
+        << Runs{{"update %1 --yes", 0, {written, "The history of the flash could not be written"}}}
+        << QStringList{"update written"} << 1 << 0;
     // Trimmed to the newest three quarters of its bounds, and the new entry after them.
     QTest::newRow("huge") << QByteArray("huge") << Runs{{"update %1 --yes", 0, {written}}}
                           << QStringList{"update written", "update written"} << -1 << 0;
@@ -848,8 +854,14 @@ void TestCommandLine::history()
     } else if (before == "huge" || before == "many") {
         while (before == "many" ? written < FlashHistory::entryLimit : file.size() < 3 << 20)
             file.write(historyLine(written++, padding));
+    } else if (before == "locked") {
+        file.write(historyLine(1));
     }
     file.close();
+    // Held by this process until the runs are over.
+    const int locked = before == "locked" ? open(QFile::encodeName(path), O_RDONLY) : -1;
+    QVERIFY(before != "locked" || flock(locked, LOCK_EX) == 0);
+    auto unlock = qScopeGuard([locked] { close(locked); });
     if (before == "link")
         QVERIFY(QFile::link(target, path));
     const QByteArray targetBefore = [&] {
