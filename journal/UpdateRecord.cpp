@@ -7,6 +7,7 @@
 #include "ImageFormat.h"
 #include "ImageWriter.h"
 #include "InstalledVersions.h"
+#include "PerUserRecord.h"
 #include "StateFolder.h"
 #include "VorlanDriver.h"
 
@@ -55,6 +56,8 @@ UpdateRecord::Begun UpdateRecord::begin(const QList<ComponentRecord> &components
         trouble = notSaved(reason);
         return Begun::NotSaved;
     }
+    // What the release before kept per user belongs to this flash too.
+    PerUserRecord::takeIn(folder);
     // Read under the lock: no other update can change it from here on.
     journal = FlashJournal::load(folder);
     pages = pagesOf(components);

@@ -495,6 +495,41 @@ template <typename Serve> auto serveTimed(int fd, Serve serve)
     return result;
 }
 
+// The changes that the program makes to files other than the nodes: writes to regular files,
+// syncs, renames and removals, counted across the process from 1 while VORLAN_SIM_FILE_FAULT
+// is set ("n:kill", "n:enospc" or "n:eio"; n 0 only counts). Each one leaves a trace line; the
+// nth is the one that fails, or at which the process is killed before it is made.
+std::atomic<long> fileChanges{0};
+
+bool fileChangeAllowed(const char *call)
+{
+    const char *fault = env("VORLAN_SIM_FILE_FAULT");
+    if (!fault)
+        return true;
+    char *end;
+    const long at = strtol(fault, &end, 0);
+    const char *how = *end == ':' ? end + 1 : "";
+    const long n = ++fileChanges;
+    std::lock_guard<std::mutex> guard(lock);
+    if (n != at) {
+        trace("file change %ld %s", n, call);
+        return true;
+    }
+    if (!strcmp(how, "kill")) {
+        trace("file change %ld %s killed injected", n, call);
+        raise(SIGKILL);
+    }
+    trace("file change %ld %s = -1 injected", n, call);
+    errno = strcmp(how, "eio") ? ENOSPC : EIO;
+    return false;
+}
+
+bool isRegularFile(int fd)
+{
+    struct stat info;
+    return env("VORLAN_SIM_FILE_FAULT") && fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 template <typename Pass> int serveOrPass(const char *path, int flags, Pass pass)
 {
     const int fd = path ? serveOpen(path, flags) : -2;
@@ -661,12 +696,55 @@ ssize_t write(int fd, const void *buffer, size_t count)
 {
     static const auto real = next<WriteFn>("write");
     if (!isServed(fd))
-        return real(fd, buffer, count);
+        return isRegularFile(fd) && !fileChangeAllowed("write") ? -1 : real(fd, buffer, count);
     return serveTimed(fd, [&](OpenNode &node, timespec &deadline) {
         return node.node == Node::Mailbox
                    ? ssize_t(fail(EINVAL))
                    : flashWrite(node, static_cast<const uint8_t *>(buffer), count, deadline);
     });
+}
+
+int fsync(int fd)
+{
+    static const auto real = next<int (*)(int)>("fsync");
+    return !isServed(fd) && !fileChangeAllowed("fsync") ? -1 : real(fd);
+}
+
+int fdatasync(int fd)
+{
+    static const auto real = next<int (*)(int)>("fdatasync");
+    return !isServed(fd) && !fileChangeAllowed("fdatasync") ? -1 : real(fd);
+}
+
+int rename(const char *from, const char *to)
+{
+    static const auto real = next<int (*)(const char *, const char *)>("rename");
+    return fileChangeAllowed("rename") ? real(from, to) : -1;
+}
+
+int renameat(int fromDir, const char *from, int toDir, const char *to)
+{
+    static const auto real = next<int (*)(int, const char *, int, const char *)>("renameat");
+    return fileChangeAllowed("rename") ? real(fromDir, from, toDir, to) : -1;
+}
+
+int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned flags)
+{
+    static const auto real =
+        next<int (*)(int, const char *, int, const char *, unsigned)>("renameat2");
+    return fileChangeAllowed("rename") ? real(fromDir, from, toDir, to, flags) : -1;
+}
+
+int unlink(const char *path)
+{
+    static const auto real = next<int (*)(const char *)>("unlink");
+    return fileChangeAllowed("unlink") ? real(path) : -1;
+}
+
+int unlinkat(int dir, const char *path, int flags)
+{
+    static const auto real = next<int (*)(int, const char *, int)>("unlinkat");
+    return fileChangeAllowed("unlink") ? real(dir, path, flags) : -1;
 }
 
 } // extern "C"

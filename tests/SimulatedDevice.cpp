@@ -23,6 +23,8 @@ SimulatedDevice::SimulatedDevice(int flashSize)
     set("FLASH_SIZE", QByteArray::number(flashSize));
     // The record of an unfinished update and the copies of the flash stay in the test's folder.
     qputenv("VORLAN_UPDATE_STATEDIR", QFile::encodeName(path("state")));
+    // And no record that an earlier release kept per user is taken from the tester's home.
+    qputenv("XDG_STATE_HOME", QFile::encodeName(path("per-user")));
 }
 
 SimulatedDevice::~SimulatedDevice()

@@ -70,6 +70,9 @@ QByteArray runTool(const QStringList &arguments, const Settings &settings, bool 
     for (const auto &setting : settings) {
         if (setting.first == "disk")
             disk = setting.second;
+        else if (setting.first == "per-user") // as the release before kept it
+            environment.insert("VORLAN_UPDATE_STATEDIR",
+                               environment.value("XDG_STATE_HOME") + "/vorlan-update");
         else
             environment.insert("VORLAN_SIM_" + setting.first, setting.second);
     }
@@ -236,6 +239,18 @@ void TestCommandLine::outcome_data()
                  {"The first of 2 unfinished updates (%1, started ",
                   "Copies of the flash as it was before are in %5/copies.",
                   "All 4 components were written and verified.", "safe"}}}
+        << "before";
+    // A record that the release before kept per user is not lost: its copy puts the flash back.
+    QTest::newRow("the record of the release before")
+        << QByteArray()
+        << Runs{{"update %1 --yes",
+                 1,
+                 {"Update failed at component KERN"},
+                 {{"ERASE_FAIL", "0x100000:1"}, {"per-user", ""}}},
+                {"restore --yes",
+                 0,
+                 {"/per-user/vorlan-update is now kept for the flash of the machine in %5.",
+                  written, "safe to restart"}}}
         << "before";
     QTest::newRow("a copy changed on disk")
         << QByteArray()
@@ -542,6 +557,7 @@ void TestCommandLine::outcome()
     SimulatedDevice device;
     const QByteArray former = componentData(0x400000, 9);
     device.setFlash(former);
+    QVERIFY(QDir().mkdir(device.path("per-user")));
     const bool steers = before == "steering";
     const QList<ImageComponent> components{
         {"BOOT", 0x01000000, 0x40000, 3, componentData(70000)},

@@ -3,13 +3,16 @@
 #include "AccessiblePacer.h"
 #include "FlashCopies.h"
 #include "FlashJournal.h"
+#include "Legibility.h"
 #include "MainWindow.h"
 #include "SigningKeys.h"
 #include "SimulatedDevice.h"
 #include "StartupOptions.h"
 #include "StateFolder.h"
 #include "TimeDisplay.h"
+#include "TrustPolicy.h"
 #include "UpdateVerdict.h"
+#include "VerdictLabel.h"
 #include "VorlanDriver.h"
 
 #include <QAccessible>
@@ -23,6 +26,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QtTest>
 
 #include <cstring>
@@ -160,6 +164,8 @@ private slots:
     void screenReaderHears_data();
     void screenReaderHears();
     void accessiblePace();
+    void legibleOnEveryPalette_data();
+    void legibleOnEveryPalette();
 
 private:
     void makeWindow();
@@ -701,26 +707,46 @@ void TestMainWindow::signatureShown_data()
 {
     QTest::addColumn<QByteArray>("key"); // trusted, and signs the image
     QTest::addColumn<QByteArray>("signer");
-    QTest::addColumn<QString>("line"); // %1 the long key id of the signer
-    QTest::newRow("good") << QByteArray("vendor") << QByteArray("vendor")
-                          << "Signed by Vendor Test <vendor@example.invalid>, key \u2026%1";
-    QTest::newRow("none") << QByteArray("vendor") << QByteArray() << "Not signed";
-    QTest::newRow("bad") << QByteArray("vendor") << QByteArray("changed")
-                         << "The signature does not match this image";
-    QTest::newRow("untrusted") << QByteArray("vendor") << QByteArray("stranger")
-                               << "Signed by a key that is not trusted (\u2026%1)";
-    QTest::newRow("expired") << QByteArray("old") << QByteArray("old")
-                             << "The signing key has expired";
+    QTest::addColumn<QByteArray>("required"); // the policy file's setting, or no file
+    QTest::addColumn<QString>("line");        // %1 the long key id of the signer
+    QTest::addColumn<QString>("policy");      // %F the policy file
+    const QString missing = "Signature policy: Required=auto, as %F does not exist. An update "
+                            "needs a signature by a trusted key.";
+    QTest::newRow("good") << QByteArray("vendor") << QByteArray("vendor") << QByteArray()
+                          << "Signed by Vendor Test <vendor@example.invalid>, key \u2026%1"
+                          << missing;
+    QTest::newRow("none") << QByteArray("vendor") << QByteArray() << QByteArray() << "Not signed"
+                          << missing;
+    QTest::newRow("none, Required=no")
+        << QByteArray("vendor") << QByteArray() << QByteArray("no") << "Not signed"
+        << "Signature policy: Required=no, from %F. An update "
+           "needs no signature.";
+    QTest::newRow("none, a value of another spelling")
+        << QByteArray("vendor") << QByteArray() << QByteArray("No") << "Not signed"
+        << "%F line 2: Required=No is not auto, yes or no; signatures are required.\n"
+           "Signature policy: Required=yes, as %F cannot be used as it is. An update needs a "
+           "signature by a trusted key.";
+    QTest::newRow("bad") << QByteArray("vendor") << QByteArray("changed") << QByteArray()
+                         << "The signature does not match this image" << missing;
+    QTest::newRow("untrusted") << QByteArray("vendor") << QByteArray("stranger") << QByteArray()
+                               << "Signed by a key that is not trusted (\u2026%1)" << missing;
+    QTest::newRow("expired") << QByteArray("old") << QByteArray("old") << QByteArray()
+                             << "The signing key has expired" << missing;
 }
 
-// The dialog shows where the image comes from, and its SHA-256, where the user decides.
+// The dialog shows where the image comes from, its SHA-256 and the policy in force, where the
+// user decides.
 void TestMainWindow::signatureShown()
 {
     QFETCH(QByteArray, key);
     QFETCH(QByteArray, signer);
+    QFETCH(QByteArray, required);
     QFETCH(QString, line);
+    QFETCH(QString, policy);
     const QString path = device->makeImage(components);
     keys->trust(key);
+    if (!required.isEmpty())
+        keys->setRequired(required);
     if (!signer.isEmpty())
         keys->sign(signer, path);
     makeWindow();
@@ -732,6 +758,8 @@ void TestMainWindow::signatureShown()
     QCOMPARE(shown->text(), line);
     QCOMPARE(shown->styleSheet().contains("color"), signer == "vendor"); // green when good
     QCOMPARE(window->findChild<QLabel *>("sha256Label")->text(), "SHA-256: " + sha256(path));
+    QCOMPARE(window->findChild<QLabel *>("policyLabel")->text(),
+             policy.replace("%F", TrustPolicy::configFile()));
 }
 
 void TestMainWindow::screenReaderHears_data()
@@ -833,6 +861,58 @@ void TestMainWindow::accessiblePace()
     QCOMPARE(stages, QStringList({"Erasing page at 0x40000", "Writing to Flash memory at 0x40000",
                                   "Verifying Flash memory content.",
                                   "Error verifying Flash memory at 0x40000"}));
+}
+
+void TestMainWindow::legibleOnEveryPalette_data()
+{
+    QTest::addColumn<QPalette>("palette");
+    QTest::newRow("light") << QApplication::style()->standardPalette();
+    QTest::newRow("dark") << QPalette(QColor(0x35, 0x35, 0x35), QColor(0x2a, 0x2a, 0x2a));
+}
+
+// What a user reads stays legible when the desktop switches to a light or a dark palette: the
+// disabled version fields, the alarming verdict's red and the logo's ink; and the window fits a
+// 1366x768 screen.
+void TestMainWindow::legibleOnEveryPalette()
+{
+    QFETCH(QPalette, palette);
+    const QFont usualFont = QApplication::font();
+    QApplication::setFont(QFont("Sans Serif", 9)); // as Qt's default on an X desktop
+    makeWindow();
+    QApplication::setFont(usualFont);
+    // With a title bar and a panel of 30 pixels each, nothing to scroll.
+    const int height = child<QWidget>("centralWidget")->minimumSizeHint().height() +
+                       window->statusBar()->sizeHint().height();
+    QVERIFY2(height + 60 <= 768, qPrintable(QString::number(height)));
+    auto *verdict = child<QLabel>("verdictLabel");
+    device->set("ERASE_FAIL", "0x40000:1");
+    QVERIFY(update(device->makeImage(components), false));
+    const QPalette usual = QApplication::palette();
+    QApplication::setPalette(palette);
+    QTest::qWait(10);
+    const QString sheet = verdict->styleSheet();
+    const QPalette fields = child<QLineEdit>("curVerSWLineEdit")->palette();
+    const QImage logo = child<QLabel>("label")->grab().toImage();
+    QApplication::setPalette(usual);
+    QVERIFY(contrastRatio(fields.color(QPalette::Disabled, QPalette::Text),
+                          fields.color(QPalette::Disabled, QPalette::Base)) >= 4.5);
+    const QColor red(QRegularExpression("color: (#[0-9a-f]{6})").match(sheet).captured(1));
+    QVERIFY2(red.red() > red.green() + 50, qPrintable(sheet));
+    QVERIFY(contrastRatio(red, palette.color(QPalette::Window)) >= 4.5);
+    // Outside the orange accent and the edges' blend, the ink stands out from the window.
+    int ink = 0;
+    int faint = 0;
+    for (int y = 0; y < logo.height(); ++y) {
+        for (int x = 0; x < logo.width(); ++x) {
+            const QColor pixel = logo.pixelColor(x, y);
+            if (pixel == palette.color(QPalette::Window) || pixel.red() > pixel.blue())
+                continue;
+            ++ink;
+            faint += contrastRatio(pixel, palette.color(QPalette::Window)) < 3;
+        }
+    }
+    QVERIFY2(ink > 1000 && faint < ink / 10,
+             qPrintable(QStringLiteral("%1 of %2").arg(faint).arg(ink)));
 }
 
 QTEST_MAIN(TestMainWindow)

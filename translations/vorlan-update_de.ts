@@ -843,6 +843,21 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     </message>
 </context>
 <context>
+    <name>PerUserRecord</name>
+    <message>
+        <source>The record of an earlier update in %1 is not taken in: it could have been changed by another user.</source>
+        <translation>Die Aufzeichnung einer früheren Aktualisierung in %1 wird nicht übernommen: Ein anderer Benutzer könnte sie verändert haben.</translation>
+    </message>
+    <message>
+        <source>The record of an earlier update in %1 could not be taken in: %2.</source>
+        <translation>Die Aufzeichnung einer früheren Aktualisierung in %1 konnte nicht übernommen werden: %2.</translation>
+    </message>
+    <message>
+        <source>The record of an earlier update in %1 is now kept for the flash of the machine in %2.</source>
+        <translation>Die Aufzeichnung einer früheren Aktualisierung in %1 wird nun für den Flash-Speicher des Rechners in %2 geführt.</translation>
+    </message>
+</context>
+<context>
     <name>PutBackImage</name>
     <message>
         <source>No update has left pages of the flash at risk: there is nothing to put back.</source>

@@ -1,6 +1,8 @@
 #include "Legibility.h"
 
+#include <QGuiApplication>
 #include <QPalette>
+#include <QTimer>
 #include <QWidget>
 
 #include <cmath>
@@ -40,9 +42,16 @@ QColor legibleColour(const QColor &colour, const QColor &background)
 
 void keepLegibleWhileDisabled(QWidget *field)
 {
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Disabled, QPalette::Text,
-                     legibleColour(palette.color(QPalette::Disabled, QPalette::Text),
-                                   palette.color(QPalette::Disabled, QPalette::Base)));
-    field->setPalette(palette);
+    const auto adjust = [field] {
+        field->setPalette(QPalette()); // what the field inherits now, without a former adjustment
+        QPalette palette = field->palette();
+        palette.setColor(QPalette::Disabled, QPalette::Text,
+                         legibleColour(palette.color(QPalette::Disabled, QPalette::Text),
+                                       palette.color(QPalette::Disabled, QPalette::Base)));
+        field->setPalette(palette);
+    };
+    adjust();
+    // Again when the desktop switches palettes, once the widgets have taken the new one.
+    QObject::connect(qApp, &QGuiApplication::paletteChanged, field,
+                     [field, adjust] { QTimer::singleShot(0, field, adjust); });
 }

@@ -27,6 +27,8 @@
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QStyle>
 #include <QThread>
@@ -79,6 +81,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
             .arg(appVersion));
     elapsedTimer = new QElapsedTimer;
     ui->label->setPixmap(wordmark(palette(), qApp->devicePixelRatio()));
+    // The desktop may switch between a light and a dark palette while the tool runs.
+    connect(qApp, &QGuiApplication::paletteChanged, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            ui->label->setPixmap(wordmark(palette(), qApp->devicePixelRatio()));
+        });
+    });
 
     auto *verdictBox = new QWidget(this);
     auto *verdictLayout = new QHBoxLayout(verdictBox);
@@ -91,6 +99,20 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     verdictLayout->addWidget(verdictIcon);
     verdictLayout->addWidget(verdictLabel, 1);
     statusBar()->addWidget(verdictBox, 1);
+
+    // On a screen lower than the form (a large font on a small laptop) the form scrolls, and the
+    // status bar with the verdict stays in sight.
+    const QSize whole = size().expandedTo(minimumSizeHint());
+    auto *scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus); // the form's fields keep the Tab chain to themselves
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(takeCentralWidget());
+    setCentralWidget(scroll);
+    QSize fitted = whole.boundedTo(availableSize());
+    if (fitted.height() < whole.height())
+        fitted.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    resize(fitted);
 
     // An update that began erasing and never ended in "Done" (the tool was killed, crashed or
     // lost its power), or one that runs now: that comes first, before anything else is done.
@@ -396,13 +418,19 @@ void MainWindow::showVerdict(const QString &text, bool alarming)
 }
 
 // The form already needs the window's whole height: the window grows by the lines the verdict
-// takes rather than squeeze the form.
+// takes rather than scroll the form, as far as the screen allows.
 void MainWindow::fitVerdict()
 {
     const int extra = verdictLabel->heightForWidth(verdictLabel->width()) - verdictLabel->height();
-    const int slack = centralWidget()->height() - centralWidget()->minimumSizeHint().height();
+    const int slack = centralWidget()->height() - ui->centralWidget->minimumSizeHint().height();
     if (extra > slack)
-        resize(width(), height() + extra - slack);
+        resize(width(), std::min(height() + extra - slack, availableSize().height()));
+}
+
+QSize MainWindow::availableSize() const
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry().size() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
 void MainWindow::setImage(const QString &path)

@@ -48,6 +48,7 @@ private:
     void startUpdate(const UpdateSession::Plan &plan);
     void showVerdict(const QString &text, bool alarming);
     void fitVerdict();
+    QSize availableSize() const;
     void offerNextStep(const QString &title, QMessageBox::StandardButton defaultButton);
 
     Ui::MainWindow *ui;

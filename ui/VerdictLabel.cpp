@@ -3,6 +3,8 @@
 #include "Legibility.h"
 
 #include <QAccessibleWidget>
+#include <QGuiApplication>
+#include <QTimer>
 
 namespace {
 
@@ -42,17 +44,28 @@ VerdictLabel::VerdictLabel(QWidget *parent) : QLabel(parent)
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleDescription(tr("Verdict of the update"));
     hide();
+    // The desktop may switch between a light and a dark palette while the verdict is shown.
+    connect(qApp, &QGuiApplication::paletteChanged, this,
+            [this] { QTimer::singleShot(0, this, &VerdictLabel::colour); });
 }
 
 void VerdictLabel::announce(const QString &text, bool alarming)
 {
     hide();
-    const QColor red = legibleColour(QColor(0xb0, 0, 0), palette().color(QPalette::Window));
+    this->alarming = alarming;
+    colour();
+    setText(text);
+    show();
+}
+
+void VerdictLabel::colour()
+{
+    // Its own palette is the style sheet's: the window's tells the background.
+    const QColor red =
+        legibleColour(QColor(0xb0, 0, 0), window()->palette().color(QPalette::Window));
     setStyleSheet(alarming
                       ? QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(red.name())
                       : QString());
-    setText(text);
-    show();
 }
 
 void VerdictLabel::withdraw()

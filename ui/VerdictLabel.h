@@ -15,4 +15,9 @@ public:
 
     void announce(const QString &text, bool alarming);
     void withdraw();
+
+private:
+    void colour();
+
+    bool alarming = false;
 };

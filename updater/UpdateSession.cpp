@@ -6,6 +6,7 @@
 #include "FlashVerifier.h"
 #include "ImageChecks.h"
 #include "InterruptGuard.h"
+#include "PerUserRecord.h"
 #include "PutBackImage.h"
 #include "ShutdownInhibitor.h"
 #include "StateFolder.h"
@@ -24,9 +25,20 @@ UpdateSession::UpdateSession(QObject *parent)
         startNotice = folder.problem();
         return;
     }
+    // What the release before kept per user is taken in first, under the flash's lock; when
+    // the lock cannot be had now, the next update takes it in.
+    QString takenIn;
+    if (PerUserRecord::waiting()) {
+        FlashNode node;
+        QString trouble;
+        if (node.claim(FlashNode::Access::ReadOnly, &trouble) == FlashNode::Claim::Taken)
+            takenIn = PerUserRecord::takeIn(folder);
+    }
     const FlashJournal journal = FlashJournal::load(folder);
     if (!journal.isEmpty())
         startNotice = journal.warning(folder.path(StateFolder::Copies));
+    if (!takenIn.isEmpty())
+        startNotice = (takenIn + QLatin1Char(' ') + startNotice).trimmed();
 }
 
 UpdateSession::~UpdateSession() = default;
