@@ -138,14 +138,15 @@ int FlashCommand::restore()
             return FlashBusy;
         }
         // Nobody can tell which pages a damaged record named: the user picks the copy.
-        if (session->recordDamaged()) {
+        if (session->recordDamaged())
             console.report(tr("To put back a copy that you choose: vorlan-flash restore COPY "
                               "(vorlan-flash copies lists them). Once the flash holds a complete "
                               "image: vorlan-flash clear-damaged IMAGE"),
                            QStringLiteral("hint"));
-            return unchanged(tr("The flash was not changed."));
-        }
-        return unchanged(tr("The flash was not changed: there is nothing that can be put back."));
+        return unchanged(session->pagesAtRisk()
+                             ? tr("The flash was not changed.")
+                             : tr("The flash was not changed: there is nothing that can be put "
+                                  "back."));
     }
     list(plan.image, plan.components);
     return perform(plan, true);

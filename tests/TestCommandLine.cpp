@@ -199,6 +199,13 @@ void TestCommandLine::outcome_data()
                  {json("failed", failed, "%2", "KERN")},
                  {{"ERASE_FAIL", "0x100000:1"}}},
                 {"--json verify %1", 1, {R"(,"differing":2,"unfinished":true})"}},
+                {"restore --yes",
+                 1,
+                 {"Putting the flash back failed at component CONF (3 of 3, at 0x200000). The "
+                  "flash at 0x40000 to 0x5ffff, 0x100000 to 0x13ffff, 0x200000 to 0x21ffff is "
+                  "still at risk",
+                  "!Update failed", safe},
+                 {{"ERASE_FAIL", "0x200000:1"}}},
                 {"--json restore --yes", 0, {"did not finish", json("written", written)}}}
         << "before";
     // The second failure makes no copy of the half-written pages: the first copy stays the way
@@ -336,7 +343,8 @@ void TestCommandLine::outcome_data()
         << QByteArray("running")
         << Runs{{"update %1 --yes",
                  4,
-                 {"Another program is updating the flash now (process ", "!did not finish"}}}
+                 {"Another program is updating the flash now (process ", "!did not finish"}},
+                {"restore --yes", 4, {busy, "!nothing"}}}
         << "image";
     // The state folder: a record that is a link, a folder that others may write.
     QTest::newRow("record is a link")
@@ -498,8 +506,10 @@ void TestCommandLine::outcome_data()
     refused("a keyring of another user",
             QByteArray("trust=vendor sign=vendor chown=share/keyrings/vendor.gpg"), untrustedVendor,
             "/share/keyrings/vendor.gpg belongs to another user: it is not trusted.");
-    refused("a keyrings folder writable by others",
-            QByteArray("trust=vendor sign=vendor chmod=share/keyrings:777"), untrustedVendor,
+    refused("a keyring linked from a folder writable by others",
+            QByteArray("trust=vendor sign=vendor link=share/keyrings/vendor.gpg "
+                       "chmod=share/keyrings:777"),
+            untrustedVendor,
             "vendor.gpg is not trusted: the folder " + QString("%share/keyrings") +
                 " is writable by others.");
     refused("a folder above the keyrings of another user",
@@ -607,6 +617,9 @@ void TestCommandLine::outcome()
                      0);
         else if (word.startsWith("chown="))
             QCOMPARE(chown(QFile::encodeName(keyPath(how)), 65534, 65534), 0);
+        else if (word.startsWith("link=")) // the file one folder up, a link in its place
+            QVERIFY(QFile::rename(keyPath(how), keys->dataFolder() + "/linked.gpg") &&
+                    QFile::link(keys->dataFolder() + "/linked.gpg", keyPath(how)));
         else if (word == "liars")
             path.prepend(liars(device.path("liars")));
     }
@@ -619,7 +632,7 @@ void TestCommandLine::outcome()
                 flock(holder.handle(), LOCK_EX | LOCK_NB) == 0);
     } else if (before == "running") {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("VORLAN_SIM_ERASE_US", "200000");
+        environment.insert("VORLAN_SIM_ERASE_US", "600000"); // still running for both runs
         running.setProcessEnvironment(environment);
         running.start(VORLAN_FLASH_BINARY, {"update", image, "--yes"});
         QTRY_VERIFY_WITH_TIMEOUT(!device.trace("FLASH_ERASE").isEmpty(), 10000);
