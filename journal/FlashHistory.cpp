@@ -10,6 +10,7 @@
 #include <QDeadlineTimer>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -183,7 +184,8 @@ FlashHistory::Entry FlashHistory::Entry::begin(const QString &kind, const QStrin
 void FlashHistory::Entry::setImage(const QString &path, const QList<ComponentRecord> &records,
                                    const QByteArray &sha256Hex, const SignatureResult &origin)
 {
-    image = path;
+    // Read later from anywhere: a name relative to where the tool was started tells nothing.
+    image = QFileInfo(path).absoluteFilePath();
     sha256 = QString::fromLatin1(sha256Hex);
     signature = origin.statusName();
     signer = origin.signer;

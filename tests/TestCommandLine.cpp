@@ -181,6 +181,7 @@ void TestCommandLine::outcome_data()
     // (the flash holds the image's data, the byte at the address inverted), "read-only" (no
     // unlock, erase, write or writable open may show in the trace).
     QTest::addColumn<QByteArray>("before");
+    // %1 the image, %r the same relative to the folder the tool starts in, %3 an image refused
     QTest::addColumn<Runs>("runs");
     // The whole flash afterwards: as "before" the first run, with the "image" or image %4
     // ("other") in place, or as "after the first" run.
@@ -780,7 +781,7 @@ void TestCommandLine::history_data()
         << Runs{{"update %1 --yes", 0, {written}},
                 {"update %1 --yes", 1, {"Update failed at component KERN"}, eraseFails},
                 {"restore --yes", 0, {written}},
-                {"verify %1", 0, {matches}},
+                {"verify %r", 0, {matches}},
                 {"history", 0, {"verify matches  %1  by %U (uid %u)\n", "put back written  "}},
                 {"history -n 2", 0, {"!update failed"}}}
         << QStringList{"verify matches", "put-back written", "update failed", "update written"} << 4
@@ -878,6 +879,7 @@ void TestCommandLine::history()
         int exitCode = 0;
         QStringList arguments =
             QString(run.command).replace("%1", image).replace("%3", bad).split(' ');
+        arguments.replaceInStrings("%r", QDir::current().relativeFilePath(image));
         const QByteArray output = runTool(arguments, run.settings, false, &exitCode);
         QVERIFY2(exitCode == run.exitCode, output.constData());
         for (QString text : run.shown) {
