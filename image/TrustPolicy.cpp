@@ -24,33 +24,41 @@ QString folderFrom(const char *variable, const char *fallback)
 // Why the file at path cannot be trusted, or an empty string. It and every folder above it
 // must belong to root or the effective user and be writable by no one else, as OpenSSH
 // requires of a user's keys. A folder that others may write is passed over only where root
-// owns it and its sticky bit keeps others from replacing what they do not own (/tmp).
+// owns it and its sticky bit keeps others from replacing what they do not own (/tmp). Both the
+// path as it is named and the one its links lead to are held to this: whoever may replace a
+// link in a folder chooses what it points at.
 QString distrust(const QString &path)
 {
     const QString real = QFileInfo(path).canonicalFilePath();
     if (real.isEmpty())
         return TrustPolicy::tr("%1 cannot be found: it is not trusted.").arg(path);
-    for (QString at = real;; at = QFileInfo(at).path()) {
-        struct stat status;
-        if (lstat(QFile::encodeName(at).constData(), &status) != 0)
-            return TrustPolicy::tr("%1 cannot be examined: it is not trusted.").arg(path);
-        const bool owned = status.st_uid == 0 || status.st_uid == geteuid();
-        const bool sticky = S_ISDIR(status.st_mode) && (status.st_mode & S_ISVTX) &&
-                            status.st_uid == 0 && at != real;
-        const bool writable = (status.st_mode & (S_IWGRP | S_IWOTH)) && !sticky;
-        if (at == real && !owned)
-            return TrustPolicy::tr("%1 belongs to another user: it is not trusted.").arg(path);
-        if (at == real && writable)
-            return TrustPolicy::tr("%1 is writable by others: it is not trusted.").arg(path);
-        if (!owned)
-            return TrustPolicy::tr("%1 is not trusted: the folder %2 belongs to another user.")
-                .arg(path, at);
-        if (writable)
-            return TrustPolicy::tr("%1 is not trusted: the folder %2 is writable by others.")
-                .arg(path, at);
-        if (at == QLatin1String("/"))
-            return QString();
+    const QString named = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    for (const QString &start : {named, real}) {
+        for (QString at = start;; at = QFileInfo(at).path()) {
+            struct stat status;
+            if (lstat(QFile::encodeName(at).constData(), &status) != 0)
+                return TrustPolicy::tr("%1 cannot be examined: it is not trusted.").arg(path);
+            const bool owned = status.st_uid == 0 || status.st_uid == geteuid();
+            const bool sticky = S_ISDIR(status.st_mode) && (status.st_mode & S_ISVTX) &&
+                                status.st_uid == 0 && at != start;
+            // A link's own mode is always open to all and means nothing.
+            const bool writable =
+                !S_ISLNK(status.st_mode) && (status.st_mode & (S_IWGRP | S_IWOTH)) && !sticky;
+            if (at == start && !owned)
+                return TrustPolicy::tr("%1 belongs to another user: it is not trusted.").arg(path);
+            if (at == start && writable)
+                return TrustPolicy::tr("%1 is writable by others: it is not trusted.").arg(path);
+            if (!owned)
+                return TrustPolicy::tr("%1 is not trusted: the folder %2 belongs to another user.")
+                    .arg(path, at);
+            if (writable)
+                return TrustPolicy::tr("%1 is not trusted: the folder %2 is writable by others.")
+                    .arg(path, at);
+            if (at == QLatin1String("/"))
+                break;
+        }
     }
+    return QString();
 }
 
 QString shown(const QByteArray &text)

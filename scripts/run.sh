@@ -2,31 +2,24 @@
 # Builds the tool, packs a sample update image into demo/ and starts the tool there against the
 # driver simulator, at the pace of a real device (an update takes about a minute).
 # Without a display it runs one update on an X server of its own instead, saves a screenshot of
-# the finished window and says whether the simulated flash holds the image; it gives up with a
-# message after DEMO_SECONDS (300 by default). `scripts/run.sh IMAGE` updates with IMAGE instead
-# of the sample.
+# the finished window as docs/window.png (or DEMO_SCREENSHOT) and says whether the simulated
+# flash holds the image; it gives up with a message after DEMO_SECONDS (300 by default).
+# `scripts/run.sh IMAGE` updates with IMAGE instead of the sample.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
 
 demo="$root/demo"
-mkdir -p "$demo"
+screenshot=${DEMO_SCREENSHOT:-$root/docs/window.png}
+rm -rf "$demo/flash.bin" "$demo/state" "$demo/trace.txt" "$demo/tool.log"
+"$root/scripts/demo-folder.sh" "$demo"
 cd "$demo"
-rm -rf flash.bin state trace.txt tool.log finished.png
-head -c 1500000 /dev/urandom >boot.bin
-head -c 2097275 /dev/urandom >kernel.bin
-head -c 40000 /dev/urandom >config.bin
-"$root/build/tools/vorlan-mkimage" sample.tarnru \
-    BOOT:1.4.0.2:0x40000:1:boot.bin \
-    KERN:2.1.0.7:0x200000:1:kernel.bin \
-    CONF:1.0.0.12:0x600000:2:config.bin
 image=${1:-sample.tarnru}
 
 export VORLAN_SIM_FLASH="$demo/flash.bin"
 # The copies of the simulated flash and the record of an unfinished update stay with the demo,
 # away from those of a real VORLAN system.
 export VORLAN_UPDATE_STATEDIR="$demo/state"
-install -d -m 0700 "$VORLAN_UPDATE_STATEDIR"
 # The tool speaks the user's language from the catalogues of the build.
 export VORLAN_UPDATE_DATADIR=${VORLAN_UPDATE_DATADIR:-$root/build}
 export VORLAN_SIM_ERASE_US=${VORLAN_SIM_ERASE_US:-250000}
@@ -101,8 +94,8 @@ echo "Update started; waiting for it to finish..."
 verdicts='written and verified|was not changed|Update failed'
 wait_for "the end of the update" grep -q -E "$verdicts" "$demo/tool.log"
 sleep 1
-import -window "$window" "$demo/finished.png"
-echo "Screenshot of the finished window: $demo/finished.png"
+import -window "$window" "$screenshot"
+echo "Screenshot of the finished window: $screenshot"
 grep -E "$verdicts" "$demo/tool.log"
 check_flash
 grep -q "written and verified" "$demo/tool.log"

@@ -510,8 +510,10 @@ void TestCommandLine::outcome_data()
     refused("a keyring of another user",
             QByteArray("trust=vendor sign=vendor chown=share/keyrings/vendor.gpg"), untrustedVendor,
             "/share/keyrings/vendor.gpg belongs to another user: it is not trusted.");
-    refused("a keyrings folder writable by others",
-            QByteArray("trust=vendor sign=vendor chmod=share/keyrings:777"), untrustedVendor,
+    refused("a keyring linked from a folder writable by others",
+            QByteArray("trust=vendor sign=vendor link=share/keyrings/vendor.gpg "
+                       "chmod=share/keyrings:777"),
+            untrustedVendor,
             "vendor.gpg is not trusted: the folder " + QString("%share/keyrings") +
                 " is writable by others.");
     refused("a folder above the keyrings of another user",
@@ -619,6 +621,9 @@ void TestCommandLine::outcome()
                      0);
         else if (word.startsWith("chown="))
             QCOMPARE(chown(QFile::encodeName(keyPath(how)), 65534, 65534), 0);
+        else if (word.startsWith("link=")) // the file one folder up, a link in its place
+            QVERIFY(QFile::rename(keyPath(how), keys->dataFolder() + "/linked.gpg") &&
+                    QFile::link(keys->dataFolder() + "/linked.gpg", keyPath(how)));
         else if (word == "liars")
             path.prepend(liars(device.path("liars")));
     }

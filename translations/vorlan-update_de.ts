@@ -1127,11 +1127,11 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     </message>
     <message>
         <source>An update needs a signature by a trusted key.</source>
-        <translation>Ein Update braucht eine Signatur mit einem vertrauenswürdigen Schlüssel.</translation>
+        <translation>Eine Aktualisierung braucht eine Signatur mit einem vertrauenswürdigen Schlüssel.</translation>
     </message>
     <message>
         <source>An update needs no signature.</source>
-        <translation>Ein Update braucht keine Signatur.</translation>
+        <translation>Eine Aktualisierung braucht keine Signatur.</translation>
     </message>
 </context>
 <context>
