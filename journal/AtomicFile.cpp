@@ -53,6 +53,10 @@ bool AtomicFile::open()
         temporary.clear();
         return fail(systemErrorText(reason));
     }
+    // Every user who may write the flash reads and replaces what the others saved: a strict
+    // umask must not hide it from them.
+    if (fchmod(fd, 0660) != 0)
+        return fail(systemErrorText(errno));
     return true;
 }
 

@@ -21,16 +21,17 @@ namespace {
 constexpr const char *recordName = "unfinished-update.json";
 constexpr const char *takenInName = "unfinished-update.json.taken-in";
 
-// Opens a folder or a file below parent that only the user the tool runs as could have
-// written, never through a link; -1 otherwise.
+// Opens a folder or a file below parent that belongs to the user the tool runs as, never
+// through a link; -1 otherwise. Nobody else may change a folder's entries; a file's group may
+// be the user's own.
 int openOwn(int parent, const QString &name, int flags)
 {
     const int fd = openat(parent, QFile::encodeName(name).constData(),
                           flags | O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     struct stat info;
-    if (fd >= 0 && (fstat(fd, &info) != 0 || info.st_uid != geteuid() ||
-                    (info.st_mode & (S_IWGRP | S_IWOTH)) ||
-                    !(S_ISDIR(info.st_mode) || S_ISREG(info.st_mode)))) {
+    if (fd >= 0 &&
+        (fstat(fd, &info) != 0 || info.st_uid != geteuid() || (info.st_mode & S_IWOTH) ||
+         (S_ISDIR(info.st_mode) ? (info.st_mode & S_IWGRP) != 0 : !S_ISREG(info.st_mode)))) {
         close(fd);
         errno = EPERM;
         return -1;

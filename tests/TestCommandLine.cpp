@@ -160,7 +160,11 @@ class TestCommandLine : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { keys = new SigningKeys; }
+    void initTestCase()
+    {
+        keys = new SigningKeys;
+        umask(077); // a strict one, which must not hide the state folder's files from its group
+    }
     void cleanupTestCase() { delete keys; }
     void outcome_data();
     void outcome();
@@ -718,6 +722,9 @@ void TestCommandLine::outcome()
         QCOMPARE(file.readAll(), QByteArray("precious"));
     }
 
+    for (const FlashCopies::Copy &copy : FlashCopies::list(StateFolder()))
+        QCOMPARE(QFile::permissions(copy.path) & (QFile::ReadGroup | QFile::WriteGroup),
+                 QFile::ReadGroup | QFile::WriteGroup);
     QFETCH(QString, flash);
     if (before.endsWith("read-only")) // it opened the flash for reading only
         QVERIFY2(device.trace("FLASH_UNLOCK|ERASE|write|flash open$").isEmpty(),

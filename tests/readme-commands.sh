@@ -8,6 +8,7 @@
 #   readme-commands.sh quick-start SOURCE  the quick start, in SOURCE, headless and at device
 #                                          time zero (scripts/test.sh, which is itself one of them)
 #
+# Both also check every relative link of the README and the guides.
 # A command must exit with status 0, or with N where its comment says "exits N". Each command
 # runs in the same shell as the ones before it, so that cd, export and alias carry over.
 set -euo pipefail
@@ -72,8 +73,33 @@ run() {
     }
 }
 
+# Every relative link of the README and the guides leads to a file that exists, and to one of its
+# headings where it names one.
+check_links() {
+    local file target path anchor
+    for file in "$readme" "$source"/docs/*.md "$source/sim/README.md" "$source/contrib/ansible/README.md"; do
+        while IFS= read -r target; do
+            [[ $target == http* ]] && continue
+            path=${target%%#*}
+            path=$(dirname "$file")/${path:-$(basename "$file")}
+            anchor=""
+            [[ $target != *#* ]] || anchor=${target#*#}
+            if [ ! -e "$path" ]; then
+                echo "$file: the link $target leads nowhere" >&2
+                exit 1
+            fi
+            if [ -n "$anchor" ] && ! sed -n 's/^#\+ //p' "$path" | tr 'A-Z ' 'a-z-' | tr -cd 'a-z0-9_\n-' |
+                grep -qx -- "$anchor"; then
+                echo "$file: the link $target names no heading of $path" >&2
+                exit 1
+            fi
+        done < <(grep -o '](\([^)]*\))' "$file" | sed 's/^](//; s/)$//')
+    done
+}
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+check_links
 
 case $mode in
 tour)

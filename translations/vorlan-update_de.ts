@@ -13,6 +13,25 @@
     </message>
 </context>
 <context>
+    <name>CheckedData</name>
+    <message>
+        <source>a component&apos;s data is cut short</source>
+        <translation>die Daten einer Komponente sind abgeschnitten</translation>
+    </message>
+    <message>
+        <source>it cannot be read: %1</source>
+        <translation>es kann nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>The update image changed after it was checked: %1.</source>
+        <translation>Das Update-Abbild hat sich nach seiner Prüfung verändert: %1.</translation>
+    </message>
+    <message>
+        <source>Not enough memory to update the flash.</source>
+        <translation>Nicht genug Arbeitsspeicher, um den Flash-Speicher zu aktualisieren.</translation>
+    </message>
+</context>
+<context>
     <name>Console</name>
     <message>
         <source>y</source>
@@ -1498,14 +1517,6 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
         <translation>Prüfe den Inhalt des Flash-Speichers.</translation>
     </message>
     <message>
-        <source>a component&apos;s data is cut short</source>
-        <translation>die Daten einer Komponente sind abgeschnitten</translation>
-    </message>
-    <message>
-        <source>it cannot be read: %1</source>
-        <translation>es kann nicht gelesen werden: %1</translation>
-    </message>
-    <message>
         <source>Not enough memory to update the flash.</source>
         <translation>Nicht genug Arbeitsspeicher, um den Flash-Speicher zu aktualisieren.</translation>
     </message>
@@ -1556,10 +1567,6 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
     <message>
         <source>Verifying Flash memory...</source>
         <translation>Prüfe den Flash-Speicher...</translation>
-    </message>
-    <message>
-        <source>The update image changed after it was checked: %1.</source>
-        <translation>Das Update-Abbild hat sich nach seiner Prüfung verändert: %1.</translation>
     </message>
     <message>
         <source>Done updating: the flash holds the image, but the record of the pages at risk could not be updated: %1.</source>

@@ -4,7 +4,6 @@
 #include "ImageChecks.h"
 #include "ImageDigest.h"
 #include "ImageReader.h"
-#include "Sha256.h"
 #include "StateFolder.h"
 #include "SystemError.h"
 #include "UpdateProgress.h"
@@ -32,8 +31,6 @@
 namespace {
 
 constexpr u_int32_t transferBlockSize = 1024;
-// The image is read again in blocks of this size and compared with the checked bytes.
-constexpr u_int32_t compareBlockSize = 64 * 1024;
 constexpr long wordRepairPauseNs = 50000000;
 // A page that still differs after this many erase-and-rewrites will not get better.
 constexpr int pageRepairLimit = 3;
@@ -52,25 +49,6 @@ std::unique_ptr<char[]> allocateComponentBuffer()
 {
     // Pages of the block that are never written are never made resident.
     return std::unique_ptr<char[]>(new (std::nothrow) char[largestComponentData]);
-}
-
-// Reads a component's data from the image; false unless every byte of it arrived. The rest of
-// the component's last page holds 0xFF, the erased value: a page repair writes whole pages.
-bool readComponentData(QFile &image, u_int32_t fileOffset, u_int32_t length, char *buffer)
-{
-    const bool whole = image.seek(qint64(fileOffset) + ImageFormat::headerSize) &&
-                       image.read(buffer, length) == qint64(length);
-    const qint64 end = qint64(pagesIn(length)) * flashPageSize;
-    std::memset(buffer + length, 0xFF, size_t(end - length));
-    return whole;
-}
-
-// Why a read of a component's data from the image did not deliver all of it.
-QString dataReadProblem(const QFile &image)
-{
-    return image.error() == QFileDevice::NoError
-               ? UpdaterThread::tr("a component's data is cut short")
-               : UpdaterThread::tr("it cannot be read: %1").arg(image.errorString());
 }
 
 // Reads flash content; bytes that could not be read are set to differ from the image, so that
@@ -119,6 +97,7 @@ UpdaterThread::~UpdaterThread() = default;
 void UpdaterThread::setFilename(const QString &filename)
 {
     this->filename = filename;
+    checked.setFilename(filename);
 }
 
 void UpdaterThread::setConfirmedComponents(const QList<ComponentRecord> &components)
@@ -156,70 +135,15 @@ bool UpdaterThread::allocated(const void *buffer)
     return buffer != nullptr;
 }
 
-// Reads a component's data into the worker's buffer: from now on the only bytes of it that are
-// written, compared with the flash or used to repair it.
-bool UpdaterThread::loadData(QFile &image, u_int32_t fileOffset, u_int32_t length,
-                             const QString &name)
+// The checked bytes of the component's data; null, said why, when the image no longer holds
+// them.
+const char *UpdaterThread::checkedBytes(QFile &image, u_int32_t fileOffset, u_int32_t address,
+                                        u_int32_t length)
 {
-    checkedOffset.reset();
-    changedText = tr("The update image changed after it was checked: %1.").arg(name);
-    if (!checkedBuffer)
-        checkedBuffer = allocateComponentBuffer();
-    if (!allocated(checkedBuffer.get()))
-        return false;
-    if (!readComponentData(image, fileOffset, length, checkedBuffer.get())) {
-        emit updateStatusText(imageReadError(filename, dataReadProblem(image)));
-        return false;
-    }
-    checkedOffset = fileOffset;
-    return true;
-}
-
-// Before a component's first erase: its data must have the SHA-256 that the image's check
-// recorded for it.
-bool UpdaterThread::takeCheckedData(QFile &image, const ComponentRecord &component,
-                                    const QString &name)
-{
-    const u_int32_t length = component.dataLength();
-    if (length == 0)
-        return true;
-    if (!loadData(image, component.fileOffset, length, name))
-        return false;
-    Sha256 sha;
-    sha.addData(checkedBuffer.get(), length);
-    if (sha.result() != checkedHashes.value(component.fileOffset)) {
-        checkedOffset.reset();
-        emit updateStatusText(changedText);
-        return false;
-    }
-    return true;
-}
-
-// The checked bytes of the component's data, once the image has been read again and found to
-// hold them still; null when it does not. An operation called on its own, without a checked
-// copy, takes its first read as one.
-const char *UpdaterThread::checkedData(QFile &image, u_int32_t fileOffset, u_int32_t address,
-                                       u_int32_t length)
-{
-    if (!checkedOffset || *checkedOffset != fileOffset)
-        return loadData(image, fileOffset, length, QStringLiteral("0x") + hex(address))
-                   ? checkedBuffer.get()
-                   : nullptr;
-    QByteArray block(int(std::min(length, compareBlockSize)), Qt::Uninitialized);
-    const bool sought = image.seek(qint64(fileOffset) + ImageFormat::headerSize);
-    for (u_int32_t done = 0; done < length;) {
-        const u_int32_t count = std::min(length - done, compareBlockSize);
-        if (!sought || image.read(block.data(), count) != qint64(count)) {
-            emit updateStatusText(imageReadError(filename, dataReadProblem(image)));
-            return nullptr;
-        }
-        if (std::memcmp(block.constData(), checkedBuffer.get() + done, count) != 0) {
-            emit updateStatusText(changedText);
-            return nullptr;
-        }
-        done += count;
-    }
-    return checkedBuffer.get();
+    const char *const bytes = checked.bytes(image, fileOffset, address, length);
+    if (!bytes)
+        emit updateStatusText(checked.problem());
+    return bytes;
 }
 
 // Every transfer after a failed seek would land at a wrong place: the component fails instead.
@@ -297,7 +221,7 @@ int UpdaterThread::writeToFlash(int fd, QFile &file, u_int32_t fileOffset, u_int
         return 0;
     if (length > largestComponentData)
         return -1;
-    const char *const data = checkedData(file, fileOffset, address, length);
+    const char *const data = checkedBytes(file, fileOffset, address, length);
     if (!data)
         return -1;
     FlashNode node(fd);
@@ -319,7 +243,7 @@ int UpdaterThread::verifyAndRepair(int fd, QFile &file, u_int32_t fileOffset, u_
         return 0;
     if (length > largestComponentData)
         return -1;
-    const char *const image = checkedData(file, fileOffset, address, length);
+    const char *const image = checkedBytes(file, fileOffset, address, length);
     if (!image)
         return -1;
     const std::unique_ptr<char[]> flashBuffer = allocateComponentBuffer();
@@ -465,7 +389,7 @@ void UpdaterThread::run()
     digest.setOwnCopy(ownCopy);
     if (!digest.read(image))
         return end(UpdateOutcome::Refused, digest.refusal());
-    checkedHashes = digest.componentHashes();
+    checked.setHashes(digest.componentHashes());
     result.sha256 = digest.sha256();
     result.signature = digest.signature();
     // The record and the copies decide what is written back one day: a folder that anyone
@@ -557,8 +481,10 @@ bool UpdaterThread::updateComponents(int fd, QFile &image, const QList<Component
         const u_int32_t length = c.dataLength();
         componentShare = shares.at(i);
         current = i + 1;
-        if (!takeCheckedData(image, c, UpdateVerdict::componentAt(components, current)))
+        if (!checked.take(image, c, UpdateVerdict::componentAt(components, current))) {
+            emit updateStatusText(checked.problem());
             return false;
+        }
         currentStage = Stage::Erasing;
         emit updateStatusText(tr("Started erasing Flash memory..."));
         if (eraseFlash(fd, c.flashAddress, length) < 0 ||

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "CheckedData.h"
 #include "ComponentRecord.h"
 #include "UpdateOutcome.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -12,7 +12,6 @@
 #include <sys/types.h>
 
 #include <functional>
-#include <memory>
 #include <optional>
 
 class FlashNode;
@@ -103,10 +102,8 @@ private:
                         const std::function<bool(u_int32_t offset, u_int32_t count)> &transfer);
     bool repairPage(int fd, const char *fileBuffer, u_int32_t address, u_int32_t offset);
     bool allocated(const void *buffer);
-    bool loadData(QFile &image, u_int32_t fileOffset, u_int32_t length, const QString &name);
-    bool takeCheckedData(QFile &image, const ComponentRecord &component, const QString &name);
-    const char *checkedData(QFile &image, u_int32_t fileOffset, u_int32_t address,
-                            u_int32_t length);
+    const char *checkedBytes(QFile &image, u_int32_t fileOffset, u_int32_t address,
+                             u_int32_t length);
 
     QString filename;
     float componentShare;
@@ -117,13 +114,9 @@ private:
     QByteArray expectedSha256;
     bool ownCopy = false;
     UpdateOutcome result;
-    QHash<u_int32_t, QByteArray> checkedHashes; // each component's SHA-256, by file offset
-    // The data of the component being programmed as it was checked, padded with 0xFF to the
-    // end of its last page, and its file offset: the only bytes that are written, compared
-    // with the flash or used to repair it.
-    std::unique_ptr<char[]> checkedBuffer;
-    std::optional<u_int32_t> checkedOffset;
-    QString changedText; // why the component fails when the image no longer has those bytes
-    int current = 0;     // the component being programmed, from 1; 0 before the first erase
+    // The data of the component being programmed as it was checked: the only bytes that are
+    // written, compared with the flash or used to repair it.
+    CheckedData checked;
+    int current = 0; // the component being programmed, from 1; 0 before the first erase
     Stage currentStage = Stage::Starting;
 };
