@@ -150,9 +150,10 @@ int openLocked(const StateFolder &folder, QString *reason)
             *reason = fileProblem(folder, EINVAL);
             return -1;
         }
-        // Who ran what is for those who may use the folder, as the record and the copies are.
-        if ((opened.st_mode & 007) != 0)
-            fchmod(fd, opened.st_mode & 0770);
+        // Who ran what is for those who may use the folder, as the record and the copies are,
+        // whatever the umask of the process that made the file.
+        if ((opened.st_mode & 0777) != 0660)
+            fchmod(fd, 0660);
         const bool locked = lockWithin(fd, FlashHistory::lockWait);
         if (locked &&
             fstatat(folder.descriptor(StateFolder::Top), name.constData(), &named,
