@@ -63,7 +63,7 @@ run() {
             exit 1
         fi
         echo "Running \"${part#*:}\" of ${part%%:*}:"
-        printf '  %s\n' "$list"
+        sed 's/^/  /' <<<"$list"
         all+="$list"$'\n'
     done
     printf '%s' "$all" | sed "$rewrite" | script_of >"$work/commands.sh"
