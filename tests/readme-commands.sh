@@ -139,9 +139,9 @@ quick-start)
 esac
 
 # The screenshot that the README shows is the one the desktop's software centre shows.
-grep -q 'docs/window.png</image>' "$source/app/com.keldra.vorlan_update.metainfo.xml" &&
-    grep -q '(docs/window.png)' "$readme" && test -s "$source/docs/window.png" || {
+if ! grep -q 'docs/window.png</image>' "$source/app/com.keldra.vorlan_update.metainfo.xml" ||
+    ! grep -q '(docs/window.png)' "$readme" || ! test -s "$source/docs/window.png"; then
     echo "README: docs/window.png is not the screenshot that both the README and the metainfo show" >&2
     exit 1
-}
+fi
 echo "The README's commands ran as printed."
