@@ -38,11 +38,10 @@ gid_t flashGroup()
     return stat(flashNodePath, &info) == 0 ? info.st_gid : gid_t(-1);
 }
 
-// Why the tool must not trust the folder open at fd: it belongs to someone else, others may
-// reach into it, or a group other than the flash node's may. Empty when it may.
-QString untrusted(int fd, const QString &path, gid_t nodeGroup)
+// Examines the folder open at fd into info. Why it cannot be examined or belongs to someone
+// other than root or the effective user; empty when neither.
+QString foreignOwner(int fd, const QString &path, struct stat &info)
 {
-    struct stat info;
     if (fstat(fd, &info) != 0)
         return QCoreApplication::translate("StateFolder", "%1 cannot be examined: %2")
             .arg(path, systemErrorText(errno));
@@ -52,6 +51,17 @@ QString untrusted(int fd, const QString &path, gid_t nodeGroup)
             .arg(path)
             .arg(info.st_uid)
             .arg(geteuid());
+    return QString();
+}
+
+// Why the tool must not trust the folder open at fd: it belongs to someone else, others may
+// reach into it, or a group other than the flash node's may. Empty when it may.
+QString untrusted(int fd, const QString &path, gid_t nodeGroup)
+{
+    struct stat info;
+    const QString owner = foreignOwner(fd, path, info);
+    if (!owner.isEmpty())
+        return owner;
     if (info.st_mode & S_IWOTH)
         return QCoreApplication::translate("StateFolder", "%1 is writable by others").arg(path);
     if (info.st_mode & (S_IROTH | S_IXOTH))
@@ -68,15 +78,9 @@ QString untrusted(int fd, const QString &path, gid_t nodeGroup)
 QString unsafeParent(int fd, const QString &path)
 {
     struct stat info;
-    if (fstat(fd, &info) != 0)
-        return QCoreApplication::translate("StateFolder", "%1 cannot be examined: %2")
-            .arg(path, systemErrorText(errno));
-    if (info.st_uid != 0 && info.st_uid != geteuid())
-        return QCoreApplication::translate("StateFolder",
-                                           "%1 belongs to user %2, not to root or user %3")
-            .arg(path)
-            .arg(info.st_uid)
-            .arg(geteuid());
+    const QString owner = foreignOwner(fd, path, info);
+    if (!owner.isEmpty())
+        return owner;
     // The sticky bit keeps others from renaming what is not theirs, as in /tmp.
     if ((info.st_mode & (S_IWGRP | S_IWOTH)) && !(info.st_mode & S_ISVTX))
         return QCoreApplication::translate("StateFolder", "%1 is writable by others").arg(path);
