@@ -132,7 +132,7 @@ int FlashCommand::history()
     const FlashHistory::Contents contents = FlashHistory::load(folder);
     const QString path = FlashHistory::path(folder);
     if (!contents.refusal.isEmpty()) {
-        console.fail(tr("The history cannot be read: %1.").arg(contents.refusal));
+        console.fail(contents.refusal);
         return Refused;
     }
     if (contents.skipped > 0)

@@ -93,6 +93,12 @@ QString fileProblem(const StateFolder &folder, int error)
     return folder.openProblem(StateFolder::Top, QLatin1String(FlashHistory::fileName), error);
 }
 
+QString unreadable(const StateFolder &folder, int error)
+{
+    return QCoreApplication::translate("FlashHistory", "The history cannot be read: %1.")
+        .arg(fileProblem(folder, error));
+}
+
 QByteArray line(const FlashHistory::Entry &entry)
 {
     return QJsonDocument(entry.toJson()).toJson(QJsonDocument::Compact) + '\n';
@@ -328,7 +334,7 @@ FlashHistory::Contents FlashHistory::load(const StateFolder &folder)
     const int fd = folder.openFile(StateFolder::Top, QLatin1String(fileName), &size);
     if (fd < 0) {
         if (errno != ENOENT)
-            contents.refusal = fileProblem(folder, errno);
+            contents.refusal = unreadable(folder, errno);
         return contents;
     }
     QByteArray content;
@@ -336,7 +342,7 @@ FlashHistory::Contents FlashHistory::load(const StateFolder &folder)
     const int error = errno;
     close(fd);
     if (!whole) {
-        contents.refusal = fileProblem(folder, error ? error : EIO);
+        contents.refusal = unreadable(folder, error ? error : EIO);
         return contents;
     }
     // Of a file larger than the tool ever writes, only the newest entries count; the line cut

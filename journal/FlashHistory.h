@@ -73,7 +73,7 @@ public:
     {
         QList<Entry> entries; // oldest first
         int skipped = 0;      // lines that could not be read
-        QString refusal;      // why the file could not be read at all, or empty
+        QString refusal;      // why the file could not be read at all, as a sentence, or empty
     };
 
     static constexpr const char *fileName = "history.jsonl";

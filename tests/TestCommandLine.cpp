@@ -366,7 +366,11 @@ void TestCommandLine::outcome_data()
                  2,
                  {"The state folder cannot be used: %5 is writable by "
                   "others."}},
-                {"copies", 2, {"is writable by others"}}}
+                {"copies", 2, {"is writable by others"}},
+                {"history",
+                 2,
+                 {"The state folder cannot be used: %5 is writable by others.\n",
+                  "!cannot be read"}}}
         << "before";
     QTest::newRow("record damaged")
         << QByteArray("damaged")

@@ -175,10 +175,6 @@
         <source>An update would refuse this image: %1</source>
         <translation>Eine Aktualisierung würde dieses Abbild ablehnen: %1</translation>
     </message>
-    <message>
-        <source>The history cannot be read: %1.</source>
-        <translation>Der Verlauf kann nicht gelesen werden: %1.</translation>
-    </message>
     <message numerus="yes">
         <source>%n line(s) of the history in %1 could not be read: cut short by a crash, or damaged.</source>
         <translation>
@@ -259,6 +255,10 @@
     <message>
         <source>unfinished</source>
         <translation>nicht abgeschlossen</translation>
+    </message>
+    <message>
+        <source>The history cannot be read: %1.</source>
+        <translation>Der Verlauf kann nicht gelesen werden: %1.</translation>
     </message>
 </context>
 <context>
@@ -419,10 +419,6 @@
     <message>
         <source>&amp;Close</source>
         <translation>&amp;Schließen</translation>
-    </message>
-    <message>
-        <source>The history cannot be read: %1.</source>
-        <translation>Der Verlauf kann nicht gelesen werden: %1.</translation>
     </message>
     <message>
         <source>The history in %1 is empty.</source>

@@ -53,7 +53,7 @@ void HistoryDialog::reload()
     const QString path = FlashHistory::path(folder);
     QStringList summary;
     if (!contents.refusal.isEmpty())
-        summary << tr("The history cannot be read: %1.").arg(contents.refusal);
+        summary << contents.refusal;
     else if (contents.entries.isEmpty())
         summary << tr("The history in %1 is empty.").arg(path);
     else
