@@ -202,6 +202,20 @@ void TestCommandLine::outcome_data()
                 {"update %3 --yes --json", 2, {json("unchanged", unchanged)}},
                 {"verify %3", 2, {offPage, notCompared}}}
         << "before";
+    // The same image again, refused at its first erase: the flash still holds it whole.
+    QTest::newRow("erase refused over the same image")
+        << QByteArray()
+        << Runs{{"update %1 --yes", 0, {written}},
+                {"update %1 --yes",
+                 1,
+                 {"Update failed at component KERN (2 of 3, at 0x100000)."},
+                 {{"ERASE_FAIL", "0x100000:1"}}},
+                {"restore --yes",
+                 2,
+                 {"The flash holds the whole image of the update that did "
+                  "not finish, as it is compared now"}},
+                {"restore --yes", 2, {"No update has left pages", "!did not finish"}}}
+        << "image";
     QTest::newRow("erase refused, then put back")
         << QByteArray()
         << Runs{{"--json update %1 --yes",

@@ -1417,6 +1417,10 @@ Erwartete Dateiendung: .tarnru, stattdessen erhalten: .%1</translation>
         <source>It is safe to restart the computer.</source>
         <translation>Der Computer kann gefahrlos neu gestartet werden.</translation>
     </message>
+    <message>
+        <source>The flash holds the whole image of the update that did not finish, as it is compared now: no page is at risk any more, and there is nothing to put back. It is safe to restart the computer.</source>
+        <translation>Der Flash-Speicher enthält das ganze Abbild der nicht abgeschlossenen Aktualisierung, wie der Vergleich jetzt zeigt: Keine Seite ist mehr gefährdet, und es gibt nichts zurückzuspielen. Der Computer kann gefahrlos neu gestartet werden.</translation>
+    </message>
 </context>
 <context>
     <name>UpdateVerdict</name>

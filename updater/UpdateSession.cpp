@@ -161,8 +161,15 @@ bool UpdateSession::putBack(Plan *plan, QString *refusal) const
         *refusal = journal.warning(folder.path(StateFolder::Copies));
         return false;
     }
+    const bool atRisk = !journal.isEmpty();
     if (!settlePending(folder, &journal, refusal))
         return false;
+    if (atRisk && journal.isEmpty()) {
+        *refusal = tr("The flash holds the whole image of the update that did not finish, as "
+                      "it is compared now: no page is at risk any more, and there is nothing to "
+                      "put back. It is safe to restart the computer.");
+        return false;
+    }
     PutBackImage image;
     if (!image.build(folder, journal, refusal))
         return false;
