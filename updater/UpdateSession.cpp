@@ -15,6 +15,22 @@
 #include <QFileInfo>
 #include <QThread>
 
+namespace {
+
+// What an update of the image is, for the history: "put-back" of the image that puts the flash
+// back, "restore" of one of the tool's own copies, or "update" of any other image.
+QString kindOf(const StateFolder &folder, const QString &image)
+{
+    if (image == folder.path() + QLatin1Char('/') + QLatin1String(PutBackImage::fileName))
+        return QStringLiteral("put-back");
+    if (QFileInfo(image).canonicalPath() ==
+        QFileInfo(folder.path(StateFolder::Copies)).canonicalFilePath())
+        return QStringLiteral("restore");
+    return QStringLiteral("update");
+}
+
+} // namespace
+
 UpdateSession::UpdateSession(const QString &frontEnd, QObject *parent)
     : QObject(parent), updateVerdict(new UpdateVerdict(this)),
       interruptGuard(new InterruptGuard(this)), shutdownInhibitor(new ShutdownInhibitor(this)),
@@ -69,7 +85,7 @@ bool UpdateSession::prepare(UpdaterThread *worker, const Plan &plan, QString *re
     else
         worker->setExpectedSha256(plan.sha256);
     updateVerdict->follow(worker, plan.components, plan.putBack);
-    history = FlashHistory::Entry::begin(kindOf(plan.image), frontEnd);
+    history = FlashHistory::Entry::begin(kindOf(StateFolder(), plan.image), frontEnd);
     flashOpened = false;
     connect(
         worker, &UpdaterThread::flashOpened, this,
@@ -105,7 +121,7 @@ bool UpdateSession::end()
     }
     const StateFolder folder;
     // The image that put the flash back has served: the copies stay the way back.
-    if (last.image == folder.path() + QLatin1Char('/') + QLatin1String(PutBackImage::fileName))
+    if (kindOf(folder, last.image) == QLatin1String("put-back"))
         folder.remove(StateFolder::Top, QLatin1String(PutBackImage::fileName));
     return interruptGuard->release();
 }
@@ -216,10 +232,9 @@ bool UpdateSession::updatingElsewhere() const
 QByteArray UpdateSession::keptSha256(const QString &image) const
 {
     const StateFolder folder;
-    const QFileInfo file(image);
-    if (!folder.usable() ||
-        file.canonicalPath() != QFileInfo(folder.path(StateFolder::Copies)).canonicalFilePath())
+    if (!folder.usable() || kindOf(folder, image) != QLatin1String("restore"))
         return QByteArray();
+    const QFileInfo file(image);
     for (const FlashJournal::Copy &copy : FlashJournal::load(folder).copies) {
         if (copy.file == file.fileName())
             return copy.sha256.toHex();
@@ -229,17 +244,6 @@ QByteArray UpdateSession::keptSha256(const QString &image) const
     // the user picks is taken as it is now.
     qint64 size = 0;
     return FlashCopies::sha256(folder, file.fileName(), &size).toHex();
-}
-
-QString UpdateSession::kindOf(const QString &image) const
-{
-    const StateFolder folder;
-    if (image == folder.path() + QLatin1Char('/') + QLatin1String(PutBackImage::fileName))
-        return QStringLiteral("put-back");
-    if (QFileInfo(image).canonicalPath() ==
-        QFileInfo(folder.path(StateFolder::Copies)).canonicalFilePath())
-        return QStringLiteral("restore");
-    return QStringLiteral("update");
 }
 
 QString UpdateSession::wayBack() const

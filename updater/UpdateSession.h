@@ -100,8 +100,6 @@ private:
     QString wayBack() const;
     // The SHA-256 that the record keeps for the image, when it is one of its copies.
     QByteArray keptSha256(const QString &image) const;
-    // "update", "put-back" or "restore", for the history.
-    QString kindOf(const QString &image) const;
     // Takes off the record the pages of updates whose end could not be recorded although the
     // flash holds their image whole; false, with why, when the record cannot be saved.
     bool settlePending(const StateFolder &folder, FlashJournal *journal, QString *refusal) const;
