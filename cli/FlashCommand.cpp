@@ -168,8 +168,7 @@ int FlashCommand::restore()
 {
     if (!invocation.path.isEmpty())
         return update(invocation.path);
-    if (!session->notice().isEmpty())
-        console.warn(session->notice());
+    warnOfRecord();
     UpdateSession::Plan plan;
     QString refusal;
     if (!session->putBack(&plan, &refusal)) {
@@ -196,10 +195,7 @@ int FlashCommand::restore()
 
 int FlashCommand::update(const QString &image)
 {
-    // An update that began erasing and never ended in "Done": it was killed, it crashed, or the
-    // power went; or another program is updating the flash now.
-    if (!session->notice().isEmpty())
-        console.warn(session->notice());
+    warnOfRecord();
     QList<ComponentRecord> components;
     QByteArray sha256;
     const QString problem = inspect(image, &components, &sha256);
@@ -333,8 +329,7 @@ int FlashCommand::verify()
 {
     // Pages that an update which did not finish left behind may lie outside this image.
     const bool unfinished = session->pagesAtRisk();
-    if (!session->notice().isEmpty())
-        console.warn(session->notice());
+    warnOfRecord();
     warnAbout(TrustPolicy::load());
     FlashVerifier verifier(QStringLiteral("vorlan-flash"));
     const FlashVerifier::Result result = verifier.verify(invocation.path, invocation.sha256);
@@ -360,8 +355,7 @@ int FlashCommand::verify()
 // Only after the flash was compared with the image and found to hold it, and only when asked.
 int FlashCommand::clearDamaged()
 {
-    if (!session->notice().isEmpty())
-        console.warn(session->notice());
+    warnOfRecord();
     FlashVerifier verifier(QStringLiteral("vorlan-flash"));
     FlashVerifier::Result result = FlashVerifier::Refused;
     if (session->recordDamaged()) {
@@ -407,6 +401,15 @@ bool FlashCommand::alreadyHeld()
         return false;
     reportUnchanged(tr("The flash already holds this image."));
     return true;
+}
+
+// What the record of the flash says before anything is done: an update that began erasing and
+// never ended in "Done" (it was killed, it crashed, or the power went), another program
+// updating the flash now, a damaged record, or a state folder that cannot be used.
+void FlashCommand::warnOfRecord()
+{
+    if (!session->notice().isEmpty())
+        console.warn(session->notice());
 }
 
 void FlashCommand::showComparisons(const FlashVerifier &verifier)

@@ -39,6 +39,7 @@ private:
     int verify();
     int clearDamaged();
     bool alreadyHeld();
+    void warnOfRecord();
     void showComparisons(const FlashVerifier &verifier);
     void warnAbout(const TrustPolicy &policy);
     QString inspect(const QString &image, QList<ComponentRecord> *components, QByteArray *sha256);
